@@ -1,0 +1,9 @@
+#include "platform/event.h"
+
+#include <thread>
+
+namespace levrano {
+
+void Sleep(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
+
+}  // namespace levrano
