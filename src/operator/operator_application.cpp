@@ -1,0 +1,10 @@
+#include "operator/operator_module.h"
+
+namespace levrano {
+
+IntfPtr<IOperatorApplication>& OperatorApplication() {
+    static IntfPtr<IOperatorApplication> application;
+    return application;
+}
+
+}  // namespace levrano
