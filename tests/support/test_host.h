@@ -410,6 +410,8 @@ public:
     LoadedModule& operator=(const LoadedModule&) = delete;
 
     bool IsLoaded() const { return entry_ != nullptr; }
+    // The exported function itself, for calls that Load does not make (none arguments, ...).
+    LoadModuleFn Entry() const { return entry_; }
 
     // Calls LoadModule(&module, path, host, observer) and hands back the module's reference
     // (empty when none was returned). A module out parameter left uncleared is a test failure.
