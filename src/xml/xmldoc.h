@@ -74,7 +74,9 @@ std::int32_t StrToInt32(std::string_view text);
 std::unique_ptr<TXmlDocument> LoadXmlDocument(const std::string& path);  // raises Exception, code 0
 bool SaveXmlDocument(const TXmlDocument* document, const std::string& path);  // replaces the file atomically
 bool ParseXml(TXmlDocument* document, std::istream& input);
+bool ParseXml(TXmlDocument* document, std::string_view input);  // the same, from bytes in memory
 void WriteXml(const TXmlDocument* document, std::ostream& output);
+void WriteXml(const TXmlDocument* document, std::string& output);  // appends the file's bytes
 std::string XmlErrorText(const TXmlDocument* document);
 std::string XmlEscape(std::string_view text);
 std::string XmlUnescape(std::string_view text, TXmlDocument* document);
