@@ -39,6 +39,19 @@ constexpr bool IsNameChar(unsigned char c) {
     return c == '.' || c == '_' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
+// Byte classes looked up per byte in the reader's tight loops.
+template <bool (*Test)(unsigned char)>
+struct TByteClass {
+    bool member[256];
+    constexpr TByteClass() : member() {
+        for (int c = 0; c < 256; ++c) member[c] = Test(static_cast<unsigned char>(c));
+    }
+    bool operator()(char c) const { return member[static_cast<unsigned char>(c)]; }
+};
+
+constexpr TByteClass<IsBlank> kBlank;
+constexpr TByteClass<IsNameChar> kNameChar;
+
 constexpr bool IsQuote(unsigned char c) {
     return c == '"' || c == '\'';
 }
@@ -135,7 +148,9 @@ public:
     bool Run() {
         ResetDocument();
         std::size_t read = 0;
-        while (read < input_.size() && document_->ErrorCode == xfNone) {
+        while (read < input_.size()) {
+            read = SkipInertBytes(read);
+            if (read == input_.size()) break;
             position_ = read++;
             const TReaderState next = Step(static_cast<unsigned char>(input_[position_]));
             if (document_->ErrorCode != xfNone) break;
@@ -190,9 +205,9 @@ private:
     void SetPosition(std::string_view consumed) {
         std::int32_t lines = 1;
         std::size_t lineStart = 0;
-        for (std::size_t at = consumed.find('\n'); at != std::string_view::npos; at = consumed.find('\n', at + 1)) {
+        for (std::size_t feed = consumed.find('\n'); feed != std::string_view::npos; feed = consumed.find('\n', feed + 1)) {
             ++lines;
-            lineStart = at + 1;
+            lineStart = feed + 1;
         }
         document_->Line = lines;
         document_->Column = static_cast<std::int32_t>(consumed.size() - lineStart);
@@ -201,6 +216,48 @@ private:
     TReaderState Fault(TXmlFault code) {
         document_->ErrorCode = code;
         return state_;
+    }
+
+    // Skips the bytes from `from` on that keep the state and call for no action; in a state that
+    // gathers its token they join it. Returns the position of the next byte that matters.
+    std::size_t SkipInertBytes(std::size_t from) {
+        const std::size_t end = InertEnd(from);
+        if (end > from && GathersToken(state_)) tokenEnd_ = end;
+        return end;
+    }
+
+    std::size_t InertEnd(std::size_t from) const {
+        switch (state_) {
+            case rsBetweenTags:
+            case rsInStartTag:
+            case rsAfterStartTag: return SkipWhile(from, kBlank);
+            case rsTagName:
+            case rsAttributeName: return SkipWhile(from, kNameChar);
+            case rsDeclaration: return SkipUntilEither(from, '<', '>');
+            case rsClosingTag: return SkipUntil(from, '>');
+            case rsText: return SkipUntil(from, '<');
+            case rsAfterEquals:
+            case rsAttributeValue: return SkipUntilEither(from, '"', '\'');
+            case rsAfterLess: return from;
+        }
+        return from;
+    }
+
+    template <class TClass>
+    std::size_t SkipWhile(std::size_t from, const TClass& inClass) const {
+        while (from < input_.size() && inClass(input_[from])) ++from;
+        return from;
+    }
+
+    std::size_t SkipUntil(std::size_t from, char stop) const {
+        const std::size_t found = input_.find(stop, from);
+        return found == std::string_view::npos ? input_.size() : found;
+    }
+
+    std::size_t SkipUntilEither(std::size_t from, char first, char second) const {
+        const std::size_t end = SkipUntil(from, first);
+        const std::size_t other = input_.substr(0, end).find(second, from);
+        return other == std::string_view::npos ? end : other;
     }
 
     TReaderState Step(unsigned char c) {

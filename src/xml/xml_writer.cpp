@@ -1,4 +1,5 @@
 // The writer: a fixed layout with two spaces per level and one attribute a line, built in memory.
+#include <cstring>
 #include <ostream>
 
 #include "xml/xmldoc.h"
@@ -15,39 +16,74 @@ constexpr bool NeedsEscape(unsigned char c) {
     return c < 0x20 || c == '"' || c == '&' || c == '\'' || c == '<' || c == '>';
 }
 
-void AppendEntity(std::string& out, unsigned char c) {
+// Collects output in a local block and hands it to the string in large pieces: a file is made
+// of many short pieces, and a string call for each would dominate the writing.
+class TOutput {
+public:
+    explicit TOutput(std::string& out) : out_(out) {}
+    ~TOutput() { Flush(); }
+    TOutput(const TOutput&) = delete;
+    TOutput& operator=(const TOutput&) = delete;
+
+    TOutput& operator<<(std::string_view piece) {
+        if (piece.size() > kBlock - used_) {
+            Flush();
+            if (piece.size() > kBlock) {
+                out_.append(piece);
+                return *this;
+            }
+        }
+        std::memcpy(block_ + used_, piece.data(), piece.size());
+        used_ += piece.size();
+        return *this;
+    }
+
+    void Flush() {
+        out_.append(block_, used_);
+        used_ = 0;
+    }
+
+private:
+    static constexpr std::size_t kBlock = 16 * 1024;
+    std::string& out_;
+    std::size_t used_ = 0;
+    char block_[kBlock];
+};
+
+std::string_view Entity(unsigned char c, char (&code)[6]) {
     switch (c) {
-        case '"': out.append("&quot;"); return;
-        case '&': out.append("&amp;"); return;
-        case '\'': out.append("&apos;"); return;
-        case '<': out.append("&lt;"); return;
-        case '>': out.append("&gt;"); return;
+        case '"': return "&quot;";
+        case '&': return "&amp;";
+        case '\'': return "&apos;";
+        case '<': return "&lt;";
+        case '>': return "&gt;";
         default: {
             constexpr char kHex[] = "0123456789ABCDEF";
-            const char code[] = {'&', '#', 'x', kHex[c >> 4], kHex[c & 0x0F], ';'};
-            out.append(code, sizeof code);
+            code[3] = kHex[c >> 4];
+            code[4] = kHex[c & 0x0F];
+            return std::string_view(code, 6);
         }
     }
 }
 
-void AppendEscaped(std::string& out, std::string_view text) {
+void WriteEscaped(TOutput& out, std::string_view text) {
+    char code[6] = {'&', '#', 'x', '0', '0', ';'};
     std::size_t plainFrom = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if (!NeedsEscape(c)) continue;
-        out.append(text.substr(plainFrom, i - plainFrom));
-        AppendEntity(out, c);
+        out << text.substr(plainFrom, i - plainFrom) << Entity(c, code);
         plainFrom = i + 1;
     }
-    out.append(text.substr(plainFrom));
+    out << text.substr(plainFrom);
 }
 
 // The reader drops blanks at the start of an element's text; escaped spaces survive it.
-void AppendElementText(std::string& out, std::string_view text) {
+void WriteElementText(TOutput& out, std::string_view text) {
     std::size_t spaces = 0;
     while (spaces < text.size() && text[spaces] == ' ') ++spaces;
-    for (std::size_t i = 0; i < spaces; ++i) out.append(kEscapedSpace);
-    AppendEscaped(out, text.substr(spaces));
+    for (std::size_t i = 0; i < spaces; ++i) out << kEscapedSpace;
+    WriteEscaped(out, text.substr(spaces));
 }
 
 bool HasChildren(const TXmlNode* node) {
@@ -65,7 +101,7 @@ public:
     // Elements still open are kept on an explicit stack: nesting depth comes from the file and
     // must not be bounded by the call stack.
     void Write(const TXmlDocument* document) {
-        out_.append(kDeclaration).append(kLineEnd);
+        out_ << kDeclaration << kLineEnd;
         Open(document, 0, false);
         while (!open_.empty()) {
             TOpenElement& top = open_.back();
@@ -75,7 +111,7 @@ public:
                 WriteChild(child, top.depth + 1, followsText);
             } else {
                 Indent(top.depth);
-                out_.append("</").append(top.node->Name).append(">").append(kLineEnd);
+                out_ << "</" << top.node->Name << ">" << kLineEnd;
                 open_.pop_back();
             }
         }
@@ -90,7 +126,7 @@ private:
 
     void WriteChild(const TXmlNode* child, std::size_t depth, bool followsText) {
         if (child->Kind == xnComment) {
-            out_.append("<!--").append(child->Text).append("-->").append(kLineEnd);
+            out_ << "<!--" << child->Text << "-->" << kLineEnd;
         } else if (IsWrittenAsElement(child)) {
             Open(child, depth, followsText);
         }
@@ -100,32 +136,32 @@ private:
     void Open(const TXmlNode* node, std::size_t depth, bool followsText) {
         // Right after the parent's text any blank would join that text when read back.
         if (!followsText) Indent(depth);
-        out_.append("<").append(node->Name);
+        out_ << "<" << node->Name;
         if (node->Attributes && HasChildren(node->Attributes.get())) WriteAttributes(node->Attributes.get(), depth);
         if (!node->Text.empty()) {
-            out_.append(">");
-            AppendElementText(out_, node->Text);
+            out_ << ">";
+            WriteElementText(out_, node->Text);
             if (!HasChildren(node)) {
-                out_.append("</").append(node->Name).append(">").append(kLineEnd);
+                out_ << "</" << node->Name << ">" << kLineEnd;
                 return;
             }
         } else if (HasChildren(node)) {
-            out_.append(">").append(kLineEnd);
+            out_ << ">" << kLineEnd;
         } else {
-            out_.append("/>").append(kLineEnd);
+            out_ << "/>" << kLineEnd;
             return;
         }
         open_.push_back({node, 0, depth});
     }
 
     void WriteAttributes(const TXmlNode* container, std::size_t depth) {
-        out_.append(kLineEnd);
+        out_ << kLineEnd;
         for (const auto& attribute : *container->Children) {
             if (attribute->Kind != xnAttribute) continue;
             Indent(depth + 1);
-            out_.append(attribute->Name).append("=\"");
-            AppendEscaped(out_, attribute->Text);
-            out_.append("\"").append(kLineEnd);
+            out_ << attribute->Name << "=\"";
+            WriteEscaped(out_, attribute->Text);
+            out_ << "\"" << kLineEnd;
         }
         Indent(depth);
     }
@@ -133,10 +169,10 @@ private:
     void Indent(std::size_t depth) {
         const std::size_t width = 2 * depth;
         while (spaces_.size() < width) spaces_.append(spaces_);
-        out_.append(spaces_, 0, width);
+        out_ << std::string_view(spaces_).substr(0, width);
     }
 
-    std::string& out_;
+    TOutput out_;
     std::string spaces_ = std::string(100, ' ');
     std::vector<TOpenElement> open_;
 };
@@ -144,10 +180,12 @@ private:
 }  // namespace
 
 std::string XmlEscape(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    AppendEscaped(out, text);
-    return out;
+    std::string escaped;
+    {
+        TOutput out(escaped);
+        WriteEscaped(out, text);
+    }
+    return escaped;
 }
 
 void WriteXml(const TXmlDocument* document, std::string& output) {

@@ -11,18 +11,33 @@ namespace {
 
 constexpr std::string_view kAttributesName = "#attributes";
 constexpr std::size_t kFirstChildCapacity = 4;
+constexpr std::size_t kFirstAttributeCapacity = 8;
+constexpr std::size_t kRecursionLimit = 256;
 
 bool TakesAttributes(const TXmlNode* node) {
     return node && (node->Kind == xnDocument || node->Kind == xnElement);
 }
 
-// Hands over the node's children and attribute container, leaving it a leaf.
-void ReleaseOwned(TXmlNode& node, std::vector<std::unique_ptr<TXmlNode>>& into) {
+// Frees everything the node owns, last made first: the pool then hands the blocks out again in
+// the order in which they were first filled, which keeps a document's nodes in memory order.
+// Nesting depth comes from the file: below kRecursionLimit levels the subtree is freed by
+// recursion, deeper subtrees are handed to `deeper` and freed by the caller's loop.
+void FreeOwned(TXmlNode& node, std::size_t depth, std::vector<std::unique_ptr<TXmlNode>>& deeper) {
     if (node.Children) {
-        for (auto& child : *node.Children) into.push_back(std::move(child));
+        for (auto child = node.Children->rbegin(); child != node.Children->rend(); ++child) {
+            if (depth < kRecursionLimit) {
+                FreeOwned(**child, depth + 1, deeper);
+                child->reset();  // a leaf now, so its destructor does not recurse
+            } else {
+                deeper.push_back(std::move(*child));
+            }
+        }
         node.Children.reset();
     }
-    if (node.Attributes) into.push_back(std::move(node.Attributes));
+    if (node.Attributes) {
+        FreeOwned(*node.Attributes, depth + 1, deeper);
+        node.Attributes.reset();
+    }
 }
 
 TXmlNode* EnsureAttributeContainer(TXmlNode* node) {
@@ -47,14 +62,12 @@ TXmlNode::TXmlNode(TXmlNode* parent, TXmlNodeKind kind, std::string name, std::s
     : Parent(parent), Kind(kind), Name(std::move(name)), Text(std::move(text)) {}
 
 TXmlNode::~TXmlNode() {
-    // Nesting depth comes from the file; free the subtree with a work list so that a deeply
-    // nested document cannot exhaust the stack.
-    std::vector<std::unique_ptr<TXmlNode>> pending;
-    ReleaseOwned(*this, pending);
-    while (!pending.empty()) {
-        std::unique_ptr<TXmlNode> node = std::move(pending.back());
-        pending.pop_back();
-        ReleaseOwned(*node, pending);
+    std::vector<std::unique_ptr<TXmlNode>> deeper;
+    FreeOwned(*this, 0, deeper);
+    while (!deeper.empty()) {
+        std::unique_ptr<TXmlNode> node = std::move(deeper.back());
+        deeper.pop_back();
+        FreeOwned(*node, 0, deeper);
     }
 }
 
@@ -68,10 +81,12 @@ TXmlNode* AddChild(TXmlNode* node, TXmlNodeKind kind, std::string_view name, std
     if (!node) return nullptr;
     if (!node->Children) {
         node->Children = std::make_unique<std::vector<std::unique_ptr<TXmlNode>>>();
-        node->Children->reserve(kFirstChildCapacity);
+        node->Children->reserve(node->Kind == xnAttributes ? kFirstAttributeCapacity : kFirstChildCapacity);
     }
-    node->Children->push_back(std::make_unique<TXmlNode>(node, kind, std::string(name), std::string(text)));
-    return node->Children->back().get();
+    TXmlNode* child = node->Children->emplace_back(std::make_unique<TXmlNode>(node, kind, std::string(), std::string())).get();
+    if (!name.empty()) child->Name.assign(name);
+    if (!text.empty()) child->Text.assign(text);
+    return child;
 }
 
 TXmlNode* AddElement(TXmlNode* node, std::string_view name, std::string_view text) {

@@ -2,6 +2,7 @@
 // reads and writes, and the reader and writer of files in Windows-1251.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
@@ -25,6 +26,11 @@ public:
     virtual ~TXmlNode();
     TXmlNode(const TXmlNode&) = delete;
     TXmlNode& operator=(const TXmlNode&) = delete;
+
+    // A document is made of many nodes of one size; they come from a pool, not one by one from
+    // the general heap.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* block, std::size_t size) noexcept;
 
     TXmlNode* Parent;  // not owning; none for the document
     TXmlNodeKind Kind;
