@@ -42,7 +42,15 @@ struct TThreadPool {
 };
 thread_local TThreadPool t_pool{};
 
-void HandOverFreeBlocks() {
+void GiveBlock(void* block) {
+    TFreeBlock* freed = static_cast<TFreeBlock*>(block);
+    freed->next = t_pool.free;
+    t_pool.free = freed;
+}
+
+// At the end of a thread its free blocks and the unused rest of its chunk become orphans.
+void HandOverBlocks() {
+    for (; t_pool.next != t_pool.end; t_pool.next += kBlockSize) GiveBlock(t_pool.next);
     if (!t_pool.free) return;
     TFreeBlock* last = t_pool.free;
     while (last->next) last = last->next;
@@ -53,9 +61,14 @@ void HandOverFreeBlocks() {
 }
 
 struct TExitHandOver {
-    ~TExitHandOver() { HandOverFreeBlocks(); }
+    ~TExitHandOver() { HandOverBlocks(); }
 };
 thread_local TExitHandOver t_exitHandOver;
+
+// Called whenever the thread comes to hold blocks, so that it hands them over when it ends.
+void HandOverAtExit() {
+    (void)&t_exitHandOver;
+}
 
 bool AdoptOrphans() {
     std::lock_guard<std::mutex> guard(g_orphanLock);
@@ -65,7 +78,7 @@ bool AdoptOrphans() {
 }
 
 void Refill() {
-    (void)&t_exitHandOver;  // makes sure this thread hands its blocks over when it ends
+    HandOverAtExit();
     if (AdoptOrphans()) return;
     t_pool.next = static_cast<char*>(::operator new(kBlockSize * kBlocksPerChunk));
     t_pool.end = t_pool.next + kBlockSize * kBlocksPerChunk;
@@ -83,12 +96,6 @@ void* TakeBlock() {
     return block;
 }
 
-void GiveBlock(void* block) {
-    TFreeBlock* freed = static_cast<TFreeBlock*>(block);
-    freed->next = t_pool.free;
-    t_pool.free = freed;
-}
-
 }  // namespace
 
 // A derived node (the document) has another size and comes from the heap.
@@ -98,6 +105,7 @@ void* TXmlNode::operator new(std::size_t size) {
 
 void TXmlNode::operator delete(void* block, std::size_t size) noexcept {
     if (size == kBlockSize) {
+        if (!t_pool.free) HandOverAtExit();
         GiveBlock(block);
     } else {
         ::operator delete(block, size);

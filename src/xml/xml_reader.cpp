@@ -254,10 +254,10 @@ private:
         return found == std::string_view::npos ? input_.size() : found;
     }
 
+    // Attribute values and declarations are short: a plain loop beats two library searches.
     std::size_t SkipUntilEither(std::size_t from, char first, char second) const {
-        const std::size_t end = SkipUntil(from, first);
-        const std::size_t other = input_.substr(0, end).find(second, from);
-        return other == std::string_view::npos ? end : other;
+        while (from < input_.size() && input_[from] != first && input_[from] != second) ++from;
+        return from;
     }
 
     TReaderState Step(unsigned char c) {

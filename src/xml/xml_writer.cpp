@@ -1,4 +1,4 @@
-// The writer: a fixed layout with two spaces per level and one attribute a line, built in memory.
+// The writer: a fixed layout with two spaces per level and one attribute a line, written in blocks.
 #include <cstring>
 #include <ostream>
 
@@ -16,11 +16,12 @@ constexpr bool NeedsEscape(unsigned char c) {
     return c < 0x20 || c == '"' || c == '&' || c == '\'' || c == '<' || c == '>';
 }
 
-// Collects output in a local block and hands it to the string in large pieces: a file is made
-// of many short pieces, and a string call for each would dominate the writing.
+// Collects output in a local block and hands it on in large pieces, to a string or a stream: a
+// file is made of many short pieces, and a library call for each would dominate the writing.
 class TOutput {
 public:
-    explicit TOutput(std::string& out) : out_(out) {}
+    explicit TOutput(std::string& out) : string_(&out) {}
+    explicit TOutput(std::ostream& out) : stream_(&out) {}
     ~TOutput() { Flush(); }
     TOutput(const TOutput&) = delete;
     TOutput& operator=(const TOutput&) = delete;
@@ -29,7 +30,7 @@ public:
         if (piece.size() > kBlock - used_) {
             Flush();
             if (piece.size() > kBlock) {
-                out_.append(piece);
+                Emit(piece);
                 return *this;
             }
         }
@@ -38,14 +39,24 @@ public:
         return *this;
     }
 
+private:
+    static constexpr std::size_t kBlock = 16 * 1024;
+
     void Flush() {
-        out_.append(block_, used_);
+        Emit(std::string_view(block_, used_));
         used_ = 0;
     }
 
-private:
-    static constexpr std::size_t kBlock = 16 * 1024;
-    std::string& out_;
+    void Emit(std::string_view piece) {
+        if (string_) {
+            string_->append(piece);
+        } else {
+            stream_->write(piece.data(), static_cast<std::streamsize>(piece.size()));
+        }
+    }
+
+    std::string* string_ = nullptr;
+    std::ostream* stream_ = nullptr;
     std::size_t used_ = 0;
     char block_[kBlock];
 };
@@ -96,7 +107,8 @@ bool IsWrittenAsElement(const TXmlNode* node) {
 
 class TXmlWriter {
 public:
-    explicit TXmlWriter(std::string& out) : out_(out) {}
+    template <class TSink>
+    explicit TXmlWriter(TSink& out) : out_(out) {}
 
     // Elements still open are kept on an explicit stack: nesting depth comes from the file and
     // must not be bounded by the call stack.
@@ -193,9 +205,7 @@ void WriteXml(const TXmlDocument* document, std::string& output) {
 }
 
 void WriteXml(const TXmlDocument* document, std::ostream& output) {
-    std::string text;
-    WriteXml(document, text);
-    output.write(text.data(), static_cast<std::streamsize>(text.size()));
+    TXmlWriter(output).Write(document);
 }
 
 }  // namespace levrano
