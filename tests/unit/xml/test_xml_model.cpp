@@ -23,10 +23,9 @@ protected:
         tanks = AddElement(doc.get(), "Tanks", "first");
         AddElement(tanks, "item", "");
         secondTanks = AddElement(doc.get(), "tanks", "second");
-        doc->Name = "R";
     }
 
-    std::unique_ptr<TXmlDocument> doc = NewXmlDocument();
+    std::unique_ptr<TXmlDocument> doc = xmltest::DocumentNamed("R");
     TXmlNode* port = nullptr;
     TXmlNode* tanks = nullptr;
     TXmlNode* secondTanks = nullptr;

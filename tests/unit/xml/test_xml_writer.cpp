@@ -11,6 +11,7 @@ namespace levrano {
 namespace {
 
 using xmltest::Describe;
+using xmltest::DocumentNamed;
 using xmltest::FileOf;
 using xmltest::ParseOk;
 using xmltest::Written;
@@ -25,8 +26,7 @@ void ExpectWrittenAndReadBack(const TXmlDocument* doc, const std::string& expect
 }
 
 TEST(XmlWriter, PortAndTanksExampleByteForByte) {
-    auto doc = NewXmlDocument();
-    doc->Name = "R";
+    auto doc = DocumentNamed("R");
     TXmlNode* port = AddElement(doc.get(), "port", "");
     AddAttribute(port, "number", "1");
     AddAttribute(port, "mode", "9600N8");
@@ -113,8 +113,7 @@ TEST(XmlWriter, ConfigurationFileExampleByteForByte) {
 }
 
 TEST(XmlWriter, TextElementsAndComments) {
-    auto doc = NewXmlDocument();
-    doc->Name = "R";
+    auto doc = DocumentNamed("R");
     AddElement(doc.get(), "a", "text & more");
     AddChild(AddElement(doc.get(), "b", ""), xnComment, "", " note <x> ");
     const std::string written = Written(doc.get());
@@ -131,8 +130,7 @@ TEST(XmlWriter, TextElementsAndComments) {
 }
 
 TEST(XmlWriter, AnElementWithTextKeepsItsAttributesAndChildren) {
-    auto doc = NewXmlDocument();
-    doc->Name = "R";
+    auto doc = DocumentNamed("R");
     TXmlNode* a = AddElement(doc.get(), "a", "hello");
     AddAttribute(a, "x", "1");
     AddElement(a, "b", "");
@@ -148,8 +146,7 @@ TEST(XmlWriter, AnElementWithTextKeepsItsAttributesAndChildren) {
 }
 
 TEST(XmlWriter, IndentationGrowsPastItsFirstHundredSpaces) {
-    auto doc = NewXmlDocument();
-    doc->Name = "e0";
+    auto doc = DocumentNamed("e0");
     TXmlNode* node = doc.get();
     for (int depth = 1; depth <= 60; ++depth) node = AddElement(node, "e" + std::to_string(depth), "");
     const std::string written = Written(doc.get());
@@ -186,8 +183,7 @@ TEST(XmlWriter, ValuesAndTextsSurviveWritingAndReading) {
         std::string("\x01\x7F\xFF"),
     };
     for (const std::string& value : values) {
-        auto doc = NewXmlDocument();
-        doc->Name = "R";
+        auto doc = DocumentNamed("R");
         AddAttribute(doc.get(), "v", value);
         AddElement(doc.get(), "t", value);
         auto back = ParseOk(Written(doc.get()));

@@ -37,6 +37,12 @@ std::string Describe(const TXmlNode* node) {
     return out;
 }
 
+std::unique_ptr<TXmlDocument> DocumentNamed(std::string_view name) {
+    std::unique_ptr<TXmlDocument> document = NewXmlDocument();
+    document->Name = name;
+    return document;
+}
+
 std::unique_ptr<TXmlDocument> ParseOk(std::string_view text) {
     std::unique_ptr<TXmlDocument> document = NewXmlDocument();
     EXPECT_TRUE(ParseXml(document.get(), text)) << XmlErrorText(document.get());

@@ -22,6 +22,9 @@ std::string FileOf(std::initializer_list<TLine> lines);
 // One line per node: kind, name and text, indented by depth; attributes follow their element.
 std::string Describe(const TXmlNode* node);
 
+// A new document whose root element has this name.
+std::unique_ptr<TXmlDocument> DocumentNamed(std::string_view name);
+
 // Parses text that must be free of faults.
 std::unique_ptr<TXmlDocument> ParseOk(std::string_view text);
 
