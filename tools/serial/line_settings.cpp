@@ -2,6 +2,8 @@
 
 #include <linux/serial.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 
 #include <cerrno>
@@ -45,6 +47,26 @@ void IoctlUnlessUnsupported(int fd, unsigned long request, void* argument, const
     ThrowErrno(what);
 }
 
+// Slaves of Unix 98 pseudo-terminals have these major device numbers.
+constexpr unsigned kPtySlaveMajorFirst = 136, kPtySlaveMajorLast = 143;
+
+bool IsPseudoTerminal(int fd) {
+    struct stat st {};
+    return fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= kPtySlaveMajorFirst &&
+           major(st.st_rdev) <= kPtySlaveMajorLast;
+}
+
+// A pseudo-terminal carries bytes, not frames, and may refuse a character size or parity; it then
+// gets 8 bits without parity and the reader keeps the data bits itself.
+void SetAttributes(int fd, termios& t) {
+    if (tcsetattr(fd, TCSANOW, &t) == 0) return;
+    if (errno == EINVAL && IsPseudoTerminal(fd)) {
+        t.c_cflag = (t.c_cflag & ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD)) | CS8;
+        if (tcsetattr(fd, TCSANOW, &t) == 0) return;
+    }
+    ThrowErrno("applying the line settings");
+}
+
 void SetModemLine(int fd, int line, bool high) {
     IoctlUnlessUnsupported(fd, high ? TIOCMBIS : TIOCMBIC, &line, "setting a modem line");
 }
@@ -83,7 +105,7 @@ void ApplyLineSettings(int fd, const LineSettings& settings) {
     t.c_cc[VMIN] = 0;
     t.c_cc[VTIME] = 0;
     if (cfsetispeed(&t, speed) != 0 || cfsetospeed(&t, speed) != 0) ThrowErrno("setting the line speed");
-    if (tcsetattr(fd, TCSANOW, &t) != 0) ThrowErrno("applying the line settings");
+    SetAttributes(fd, t);
 
     serial_rs485 rs485{};
     if (settings.rts == RtsControl::Toggle) rs485.flags = SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;

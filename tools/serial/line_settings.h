@@ -26,7 +26,8 @@ LineSettings FromDcb(const DCB& dcb);
 
 // Puts a terminal into raw mode with these settings; reads never block in the driver (callers
 // wait with poll). Modem-line controls that the device lacks (a pseudo-terminal has none) are
-// left out. Throws std::system_error when the device refuses the settings, std::invalid_argument
+// left out, and so are a character size and parity that a pseudo-terminal refuses: readers of
+// 7-bit frames keep the data bits themselves. Throws std::system_error when the device refuses the settings, std::invalid_argument
 // for a speed the terminal interface has no constant for.
 void ApplyLineSettings(int fd, const LineSettings& settings);
 

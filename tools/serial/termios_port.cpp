@@ -21,17 +21,17 @@ using Clock = std::chrono::steady_clock;
 
 enum class Wait { Ready, TimedOut, Failed };
 
-// Waits until the descriptor is ready for `events` or the time-out has passed; a signal does not
-// restart the full time-out.
+// Waits until the descriptor is ready for `events` or the whole time-out has passed, however
+// often poll wakes early (signals, its millisecond rounding).
 Wait WaitFor(int fd, short events, std::int32_t timeoutMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         pollfd p{fd, events, 0};
         const int r = poll(&p, 1, static_cast<int>(std::max<std::int64_t>(0, left.count())));
         if (r > 0) return Wait::Ready;  // readiness or hang-up: the read or write tells which
-        if (r == 0) return Wait::TimedOut;
-        if (errno != EINTR) return Wait::Failed;
+        if (r < 0 && errno != EINTR) return Wait::Failed;
+        if (r == 0 && Clock::now() >= deadline) return Wait::TimedOut;
     }
 }
 
