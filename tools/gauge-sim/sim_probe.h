@@ -32,6 +32,8 @@ struct ProbeCounters {
     std::int64_t requests = 0;  // requests for this address
     std::int64_t answers = 0;   // answers sent, faulty ones included
     std::int64_t faults = 0;    // requests that met an injected fault
+
+    bool operator==(const ProbeCounters&) const = default;
 };
 
 // What a probe sends for one request.
