@@ -68,12 +68,15 @@ bool ReadByte(ICPort* port, std::uint8_t& byte) {
     return status && status->IsOk() && received == 1;
 }
 
-// Reads until an STX, skipping at most kStraySkipped other bytes.
+// Reads until an STX, skipping at most kStraySkipped other bytes. A failed read ends the search
+// whatever it left in the buffer.
 bool FindStx(ICPort* port, FrameBuffer& frame) {
     frame[0] = 0;
-    for (int i = 0; i <= kStraySkipped; ++i)
-        if (!ReadByte(port, frame[0]) || frame[0] == kStx) break;
-    return frame[0] == kStx;
+    for (int i = 0; i <= kStraySkipped; ++i) {
+        if (!ReadByte(port, frame[0])) return false;
+        if (frame[0] == kStx) return true;
+    }
+    return false;
 }
 
 // Reads the rest of a frame after its STX; returns the bytes held through the ETX (k), or 0 when
