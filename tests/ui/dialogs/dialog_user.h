@@ -10,6 +10,18 @@
 #include <cstdlib>
 #include <functional>
 #include <gtest/gtest.h>
+#include <ostream>
+
+#include "config/UfmTankEdit.h"
+
+namespace levrano {
+
+inline void PrintTo(const TTankEntry& e, std::ostream* os) {
+    *os << "{id " << e.TankId << ", number " << e.Number << ", address " << e.Address << ", H" << e.HasH << " V"
+        << e.HasV << " D" << e.HasD << " W" << e.HasW << " T" << e.HasT << "}";
+}
+
+}  // namespace levrano
 
 namespace levrano::test {
 

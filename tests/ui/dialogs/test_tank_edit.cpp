@@ -13,11 +13,6 @@
 
 namespace levrano {
 
-void PrintTo(const TTankEntry& e, std::ostream* os) {
-    *os << "{id " << e.TankId << ", number " << e.Number << ", address " << e.Address << ", H" << e.HasH << " V"
-        << e.HasV << " D" << e.HasD << " W" << e.HasW << " T" << e.HasT << "}";
-}
-
 namespace {
 
 using test::Click;
