@@ -2,6 +2,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -239,6 +240,22 @@ TEST(TankEdit, AddressBoxTakesAnyNumberOfDigitsOnly) {
     });
     EXPECT_TRUE(EditTank(entry, nullptr));
     EXPECT_EQ(entry.Address, 42);
+}
+
+TEST(TankEdit, OpensCentredOnTheScreenNotOverItsOwner) {
+    QWidget owner;
+    owner.setGeometry(10, 10, 120, 80);
+    owner.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner));
+    TTankEntry entry = Entry(1, true, true, true, true, true);
+    QPoint offCentre(-1000, -1000);
+    OnNextModal([&](QDialog& d) {
+        offCentre = d.geometry().center() - d.screen()->availableGeometry().center();
+        ClickButton(d, "btCancel");
+    });
+    EditTank(entry, &owner);
+    EXPECT_LE(std::abs(offCentre.x()), 2) << offCentre.x();
+    EXPECT_LE(std::abs(offCentre.y()), 2) << offCentre.y();
 }
 
 }  // namespace
