@@ -11,8 +11,10 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <ostream>
+#include <span>
 
-#include "config/UfmTankEdit.h"
+#include "common/cp1251.h"
+#include "config/UfmConfig.h"
 
 namespace levrano {
 
@@ -74,6 +76,20 @@ inline QString FocusedName(const QWidget& window) {
     for (QWidget* w = window.focusWidget(); w && w != &window; w = w->parentWidget())
         if (!w->objectName().isEmpty()) return w->objectName();
     return {};
+}
+
+// Fills the configuration dialog in the order its driver does, with a station's usual line.
+inline void FillStation(TfmConfig& dialog, bool defaultTanks, std::span<const TTankEntry> tanks) {
+    using Box = TfmConfig::TConnectionBox;
+    dialog.SetCaption("Свойства"_cp);
+    dialog.SetBoxText(Box::Port, "2");
+    dialog.SetBoxText(Box::Mode, "9600E7");
+    dialog.SetBoxText(Box::Timeout, "500");
+    dialog.SetBoxText(Box::Delay, "1000");
+    dialog.InsertConnectionPage();
+    dialog.SetDefaultTanks(defaultTanks);
+    for (const TTankEntry& entry : tanks) dialog.AddTank(entry);
+    dialog.InsertSensorsPage();
 }
 
 }  // namespace levrano::test

@@ -35,17 +35,7 @@ const TTankEntry kTanks[] = {
 };
 constexpr int kLastRow = 4;
 
-void Fill(TfmConfig& dialog, bool defaultTanks) {
-    dialog.SetCaption("Свойства"_cp);
-    dialog.SetBoxText(Box::Port, "2");
-    dialog.SetBoxText(Box::Mode, "9600E7");
-    dialog.SetBoxText(Box::Timeout, "500");
-    dialog.SetBoxText(Box::Delay, "1000");
-    dialog.InsertConnectionPage();
-    dialog.SetDefaultTanks(defaultTanks);
-    for (const TTankEntry& entry : kTanks) dialog.AddTank(entry);
-    dialog.InsertSensorsPage();
-}
+void Fill(TfmConfig& dialog, bool defaultTanks) { test::FillStation(dialog, defaultTanks, kTanks); }
 
 QString Text(std::string_view cp) { return ToQString(cp); }
 

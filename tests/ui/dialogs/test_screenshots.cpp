@@ -5,14 +5,10 @@
 #include <QTabWidget>
 #include <QTableView>
 
-#include "common/cp1251.h"
-#include "config/UfmConfig.h"
 #include "dialog_user.h"
 
 namespace levrano {
 namespace {
-
-using Box = TfmConfig::TConnectionBox;
 
 void Save(QWidget& widget, const QString& folder, const char* name) {
     const QString path = QDir(folder).filePath(QLatin1String(name));
@@ -24,20 +20,13 @@ TEST(Screenshots, BothDialogsWithASampleStation) {
     if (folder.isEmpty()) GTEST_SKIP() << "LEVRANO_SCREENSHOT_DIR is not set";
     ASSERT_TRUE(QDir().mkpath(folder));
 
+    const TTankEntry tanks[] = {{12, 1, 1, true, true, false, true, true},
+                                {15, 2, 2, true, true, true, true, true},
+                                {17, 3, 0, true, true, true, true, true},
+                                {20, 4, 4, true, true, true, false, true},
+                                {23, 5, 5, true, true, true, true, true}};
     TfmConfig dialog(nullptr);
-    dialog.SetCaption("Свойства"_cp);
-    dialog.SetBoxText(Box::Port, "2");
-    dialog.SetBoxText(Box::Mode, "9600E7");
-    dialog.SetBoxText(Box::Timeout, "500");
-    dialog.SetBoxText(Box::Delay, "1000");
-    dialog.InsertConnectionPage();
-    dialog.SetDefaultTanks(false);
-    dialog.AddTank({12, 1, 1, true, true, false, true, true});
-    dialog.AddTank({15, 2, 2, true, true, true, true, true});
-    dialog.AddTank({17, 3, 0, true, true, true, true, true});
-    dialog.AddTank({20, 4, 4, true, true, true, false, true});
-    dialog.AddTank({23, 5, 5, true, true, true, true, true});
-    dialog.InsertSensorsPage();
+    test::FillStation(dialog, false, tanks);
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
     Save(dialog, folder, "config-connection.png");
