@@ -134,8 +134,9 @@ std::string TIscField::AsString() const {
     if (!value) return std::string();
     const XSQLVAR& column = *value;
     if (IsText(column) && !IsKeyName(column)) return std::string(Text(column));
-    // Only a record key as the server hands it out (fixed, never null, 8 bytes or more).
-    if (IsText(column) && column.sqltype == SQL_TEXT && column.sqllen >= 8) return KeyText(column);
+    // A record key as the server hands it out: fixed text of 8 bytes or more (Firebird 3
+    // describes RDB$DB_KEY as a column that may be null).
+    if (TypeOf(column) == SQL_TEXT && column.sqllen >= 8) return KeyText(column);
     if (IsScaledInteger(column) && ScaleInRange(column)) return ScaledText(RawInteger(column), column.sqlscale);
     switch (TypeOf(column)) {
         case SQL_DOUBLE:

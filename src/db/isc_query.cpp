@@ -55,7 +55,6 @@ TIscQuery::TIscQuery(TIscTransaction* transaction)
     : field_(*this),
       transaction_(transaction),
       bind_(std::make_unique<TSqlDescriptor>()),
-      params_(std::make_unique<TSqlDescriptor>()),
       output_(std::make_unique<TSqlDescriptor>()) {
     if (!transaction_) return;
     SetLibrary(transaction_->Library());
@@ -81,12 +80,10 @@ void TIscQuery::SetSQL(const std::string& text) {
     if (prepared_) Unprepare();
     paramNames_.clear();
     processedSql_.clear();
-    int count = 0;
     bool inName = false;
     std::string name;
     for (char c : text) {
         if (c == '?') {
-            ++count;
             if (inName) paramNames_.push_back(name);
             name.clear();
             inName = true;
@@ -102,7 +99,6 @@ void TIscQuery::SetSQL(const std::string& text) {
         }
     }
     if (inName) paramNames_.push_back(name);
-    params_->Resize(count);
     prepared_ = false;
 }
 
@@ -142,7 +138,7 @@ bool TIscQuery::PrepareStatement() {
 }
 
 bool TIscQuery::DescribeParameters() {
-    bind_->Resize(params_->Allocated());
+    bind_->Resize(static_cast<int>(paramNames_.size()));
     if (!CallSucceeded(bound::isc_dsql_describe_bind(*Library(), Status.data(), &statement_, dialect_, bind_->Get())))
         return false;
     if (bind_->Used() == bind_->Allocated()) return true;
@@ -195,20 +191,27 @@ void TIscQuery::ReadStatementType() {
     CheckStatus();
 }
 
+// Nothing gives parameters values, so each is sent as a NULL; an entry without data that is
+// not marked null would make the client library read through a null address.
+void TIscQuery::SendParametersAsNull() {
+    static ISC_SHORT nullIndicator = -1;
+    static ISC_SCHAR noData[1];
+    for (int i = 0; i < bind_->Allocated(); ++i) {
+        XSQLVAR& parameter = (*bind_)[i];
+        parameter.sqltype = SQL_TEXT | 1;
+        parameter.sqllen = 0;
+        parameter.sqldata = noData;
+        parameter.sqlind = &nullIndicator;
+    }
+}
+
 bool TIscQuery::Execute() {
     allFetched_ = false;
     abort_ = false;
     ClearRows();
     if (!prepared_) Prepare();
     if (!prepared_) return false;
-    for (int i = 0; i < std::min(params_->Allocated(), bind_->Allocated()); ++i) {
-        XSQLVAR& target = (*bind_)[i];
-        const XSQLVAR& source = (*params_)[i];
-        target.sqltype = source.sqltype;
-        target.sqllen = source.sqllen;
-        target.sqldata = source.sqldata;
-        target.sqlind = source.sqlind;
-    }
+    SendParametersAsNull();
     {
         std::lock_guard<std::recursive_mutex> guard(Library()->Lock);
         LastResult = bound::isc_dsql_execute(*Library(), Status.data(), transaction_->Handle(), &statement_, dialect_,

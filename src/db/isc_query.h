@@ -77,6 +77,7 @@ private:
     bool DescribeParameters();
     bool DescribeColumns();
     void LayOutOutputBuffer();
+    void SendParametersAsNull();
     void ReadStatementType();
     void ClearRows();
     bool FetchRow();
@@ -106,8 +107,7 @@ private:
     TRowCache rows_;
     bool abort_ = false;
     bool moving_ = false;
-    std::unique_ptr<TSqlDescriptor> bind_;    // the parameters' types, as the server describes them
-    std::unique_ptr<TSqlDescriptor> params_;  // one entry per "?", passed unset
+    std::unique_ptr<TSqlDescriptor> bind_;    // one entry per "?"; the server describes their types
     std::unique_ptr<TSqlDescriptor> output_;  // the result columns
 };
 

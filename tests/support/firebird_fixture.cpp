@@ -133,4 +133,28 @@ std::int64_t FirebirdDatabase::QueryInteger(const std::string& sql) {
     return indicator == -1 ? 0 : value;
 }
 
+void FirebirdDatabase::StoreIntegerArray(const std::string& table, const std::string& column, std::vector<int> values) {
+    Transaction transaction(&handle_);
+    ISC_STATUS_ARRAY status;
+    ISC_ARRAY_DESC bounds;
+    isc_array_lookup_bounds(status, &handle_, transaction.Handle(), table.c_str(), column.c_str(), &bounds);
+    Check(status, "array bounds of " + table + "." + column);
+    ISC_QUAD id{};
+    ISC_LONG length = static_cast<ISC_LONG>(values.size() * sizeof(int));
+    isc_array_put_slice(status, &handle_, transaction.Handle(), &id, &bounds, values.data(), &length);
+    Check(status, "array slice of " + table + "." + column);
+
+    alignas(XSQLDA) char storage[XSQLDA_LENGTH(1)] = {};
+    auto* input = reinterpret_cast<XSQLDA*>(storage);
+    input->version = SQLDA_VERSION1;
+    input->sqln = input->sqld = 1;
+    input->sqlvar[0].sqltype = SQL_ARRAY;
+    input->sqlvar[0].sqllen = sizeof id;
+    input->sqlvar[0].sqldata = reinterpret_cast<char*>(&id);
+    const std::string update = "update " + table + " set " + column + " = ?";
+    isc_dsql_execute_immediate(status, &handle_, transaction.Handle(), 0, update.c_str(), SQL_DIALECT_V6, input);
+    Check(status, update);
+    transaction.Commit();
+}
+
 }  // namespace levrano::test

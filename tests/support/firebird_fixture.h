@@ -25,6 +25,8 @@ public:
     void Execute(const std::string& sql);
     // The first column of the first row of a query, read as a 64-bit integer.
     std::int64_t QueryInteger(const std::string& sql);
+    // Stores `values` into the integer array column of every row of `table` (SQL cannot).
+    void StoreIntegerArray(const std::string& table, const std::string& column, std::vector<int> values);
 
 private:
     std::string folder_;
