@@ -214,9 +214,11 @@ bool TIscQuery::Execute() {
     SendParametersAsNull();
     {
         std::lock_guard<std::recursive_mutex> guard(Library()->Lock);
+        CloseCursor();
         LastResult = bound::isc_dsql_execute(*Library(), Status.data(), transaction_->Handle(), &statement_, dialect_,
                                              bind_->Get());
         CheckStatus();
+        cursorOpen_ = LastResult == 0 && ReturnsRows();
     }
     const bool ran = LastResult == 0;
     if (AfterExecute) AfterExecute(this);
@@ -330,7 +332,21 @@ void TIscQuery::MoveTo(int index) {
     if (OnMove) OnMove(this);
 }
 
+bool TIscQuery::ReturnsRows() const {
+    return statementType_ == isc_info_sql_stmt_select || statementType_ == isc_info_sql_stmt_select_for_upd;
+}
+
+// The server refuses to execute a select again while its cursor from the last run is open.
+void TIscQuery::CloseCursor() {
+    if (!cursorOpen_) return;
+    cursorOpen_ = false;
+    LastResult = bound::isc_dsql_free_statement(*Library(), Status.data(), &statement_, DSQL_close);
+    if (LastResult == isc_dsql_cursor_close_err) return;  // ending the transaction closed it already
+    CheckStatus();
+}
+
 void TIscQuery::DropStatement() {
+    cursorOpen_ = false;
     if (statement_ == 0) return;
     std::lock_guard<std::recursive_mutex> guard(Library()->Lock);
     LastResult = bound::isc_dsql_free_statement(*Library(), Status.data(), &statement_, DSQL_drop);

@@ -73,6 +73,8 @@ private:
 
     bool CallSucceeded(TIscStatus result);
     void DropStatement();
+    bool ReturnsRows() const;
+    void CloseCursor();
     bool PrepareStatement();
     bool DescribeParameters();
     bool DescribeColumns();
@@ -94,6 +96,7 @@ private:
     std::string sql_;
     std::string processedSql_;
     bool prepared_ = false;
+    bool cursorOpen_ = false;  // a select ran and its cursor was not closed
     TIscHandle statement_ = 0;
     std::uint16_t dialect_ = 3;  // the database's, taken when preparing
     std::int32_t statementType_ = 0;
