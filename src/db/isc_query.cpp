@@ -155,27 +155,25 @@ bool TIscQuery::DescribeColumns() {
 // Column by column, without padding: the null indicator of a column that may be null, then
 // its sqllen bytes (2 more for varying text, whose length comes first).
 void TIscQuery::LayOutOutputBuffer() {
-    std::size_t size = 0;
+    slots_.clear();
+    std::uint32_t size = 0;
     for (int i = 0; i < columnCount_; ++i) {
         const XSQLVAR& column = (*output_)[i];
-        size += ((column.sqltype & 1) ? sizeof(ISC_SHORT) : 0) + static_cast<std::uint16_t>(column.sqllen) +
-                ((column.sqltype & ~1) == SQL_VARYING ? sizeof(ISC_SHORT) : 0);
+        TColumnSlot slot{kNoIndicator, 0, static_cast<std::uint16_t>(column.sqllen), (column.sqltype & ~1) == SQL_VARYING};
+        if (column.sqltype & 1) {
+            slot.indicator = size;
+            size += sizeof(ISC_SHORT);
+        }
+        slot.data = size;
+        size += slot.length + (slot.varying ? sizeof(ISC_SHORT) : 0);
+        slots_.push_back(slot);
     }
     outputBuffer_.assign(size, std::byte{0});
-    slots_.clear();
-    std::byte* at = outputBuffer_.data();
     for (int i = 0; i < columnCount_; ++i) {
         XSQLVAR& column = (*output_)[i];
-        TColumnSlot slot{nullptr, nullptr, static_cast<std::uint16_t>(column.sqllen), (column.sqltype & ~1) == SQL_VARYING};
-        if (column.sqltype & 1) {
-            slot.indicator = at;
-            at += sizeof(ISC_SHORT);
-        }
-        slot.data = at;
-        at += slot.length + (slot.varying ? sizeof(ISC_SHORT) : 0);
-        column.sqlind = reinterpret_cast<ISC_SHORT*>(slot.indicator);
-        column.sqldata = reinterpret_cast<ISC_SCHAR*>(slot.data);
-        slots_.push_back(slot);
+        const TColumnSlot& slot = slots_[i];
+        column.sqlind = slot.indicator == kNoIndicator ? nullptr : reinterpret_cast<ISC_SHORT*>(&outputBuffer_[slot.indicator]);
+        column.sqldata = reinterpret_cast<ISC_SCHAR*>(&outputBuffer_[slot.data]);
     }
 }
 
@@ -274,8 +272,9 @@ bool TIscQuery::FetchRow() {
 std::size_t TIscQuery::PackedRowSize() const {
     std::size_t size = 0;
     for (const TColumnSlot& slot : slots_) {
-        if (slot.indicator) size += sizeof(ISC_SHORT);
-        size += slot.varying ? sizeof(ISC_SHORT) + std::min(StoredLength(slot.data), slot.length) : slot.length;
+        if (slot.indicator != kNoIndicator) size += sizeof(ISC_SHORT);
+        size += slot.varying ? sizeof(ISC_SHORT) + std::min(StoredLength(&outputBuffer_[slot.data]), slot.length)
+                             : slot.length;
     }
     return size;
 }
@@ -283,18 +282,19 @@ std::size_t TIscQuery::PackedRowSize() const {
 void TIscQuery::StoreRow() {
     std::byte* row = rows_.Add(PackedRowSize());
     for (const TColumnSlot& slot : slots_) {
-        if (slot.indicator) {
-            std::memcpy(row, slot.indicator, sizeof(ISC_SHORT));
+        if (slot.indicator != kNoIndicator) {
+            std::memcpy(row, &outputBuffer_[slot.indicator], sizeof(ISC_SHORT));
             row += sizeof(ISC_SHORT);
         }
+        const std::byte* data = &outputBuffer_[slot.data];
         if (!slot.varying) {
-            std::memcpy(row, slot.data, slot.length);
+            std::memcpy(row, data, slot.length);
             row += slot.length;
             continue;
         }
-        const std::uint16_t length = std::min(StoredLength(slot.data), slot.length);
+        const std::uint16_t length = std::min(StoredLength(data), slot.length);
         std::memcpy(row, &length, sizeof length);
-        std::memcpy(row + sizeof length, slot.data + sizeof length, length);
+        std::memcpy(row + sizeof length, data + sizeof length, length);
         row += sizeof length + length;
     }
 }
@@ -302,12 +302,12 @@ void TIscQuery::StoreRow() {
 void TIscQuery::LoadRow(int index) {
     const std::byte* row = rows_.Row(index);
     for (const TColumnSlot& slot : slots_) {
-        if (slot.indicator) {
-            std::memcpy(slot.indicator, row, sizeof(ISC_SHORT));
+        if (slot.indicator != kNoIndicator) {
+            std::memcpy(&outputBuffer_[slot.indicator], row, sizeof(ISC_SHORT));
             row += sizeof(ISC_SHORT);
         }
         const std::size_t size = slot.varying ? sizeof(ISC_SHORT) + StoredLength(row) : slot.length;
-        std::memcpy(slot.data, row, size);
+        std::memcpy(&outputBuffer_[slot.data], row, size);
         row += size;
     }
 }

@@ -63,10 +63,11 @@ public:
 private:
     friend class TIscField;
 
-    // Where a column's indicator (none when it cannot be null) and data lie in the output buffer.
+    // Where a column's indicator and data lie in the output buffer (offsets).
+    static constexpr std::uint32_t kNoIndicator = 0xFFFFFFFF;  // a column that cannot be null
     struct TColumnSlot {
-        std::byte* indicator;
-        std::byte* data;
+        std::uint32_t indicator;
+        std::uint32_t data;
         std::uint16_t length;  // sqllen
         bool varying;          // data starts with its 16-bit length
     };
