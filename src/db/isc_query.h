@@ -26,7 +26,8 @@ public:
     explicit TIscQuery(TIscTransaction* transaction);
     ~TIscQuery() override;
 
-    // Named parameters ("?name") are sent as "?"; the same text again changes nothing.
+    // Named parameters ("?name") are sent as "?" and, never given values, as NULL. The same text
+    // again keeps the prepared statement and its rows.
     void SetSQL(const std::string& text);
     const std::string& SQL() const { return sql_; }
     const std::string& ProcessedSQL() const { return processedSql_; }
@@ -51,6 +52,8 @@ public:
     int CurrentRow() const { return current_; }
     std::int32_t StatementType() const { return statementType_; }
 
+    // A key violation takes the database's own text from "ErrorMsg"; an exception raised by the
+    // database's procedures or triggers gives its own message line.
     void CheckStatus() override;
     void LibraryChanged(TIscObject* sender) override;
     void DatabaseClosing(TIscObject* sender) override;

@@ -1,4 +1,5 @@
-// The user's locale date and time formats, for date-time values shown or read as text.
+// The user's locale date and time formats (Qt's default locale, which is the system's unless the
+// application chose another), for date-time values shown or read as text.
 #pragma once
 
 #include <string>
