@@ -2,6 +2,7 @@
 // reads and writes, and the reader and writer of files in Windows-1251.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
@@ -25,6 +26,11 @@ public:
     virtual ~TXmlNode();
     TXmlNode(const TXmlNode&) = delete;
     TXmlNode& operator=(const TXmlNode&) = delete;
+
+    // A document is made of many nodes of one size; they come from a pool, not one by one from
+    // the general heap.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* block, std::size_t size) noexcept;
 
     TXmlNode* Parent;  // not owning; none for the document
     TXmlNodeKind Kind;
@@ -74,7 +80,9 @@ std::int32_t StrToInt32(std::string_view text);
 std::unique_ptr<TXmlDocument> LoadXmlDocument(const std::string& path);  // raises Exception, code 0
 bool SaveXmlDocument(const TXmlDocument* document, const std::string& path);  // replaces the file atomically
 bool ParseXml(TXmlDocument* document, std::istream& input);
+bool ParseXml(TXmlDocument* document, std::string_view input);  // the same, from bytes in memory
 void WriteXml(const TXmlDocument* document, std::ostream& output);
+void WriteXml(const TXmlDocument* document, std::string& output);  // appends the file's bytes
 std::string XmlErrorText(const TXmlDocument* document);
 std::string XmlEscape(std::string_view text);
 std::string XmlUnescape(std::string_view text, TXmlDocument* document);
