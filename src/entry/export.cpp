@@ -11,6 +11,8 @@ extern "C" void LoadModule(levrano::IInterface** module, const char* path, levra
 
 namespace {
 
+// Runs before the dynamic initialisation of the library's other files; their state lives in
+// function-local statics, so nothing here depends on that order.
 __attribute__((constructor)) void OnAttach() { levrano::AttachLibrary(); }
 
 __attribute__((destructor)) void OnDetach() { levrano::DetachLibrary(); }

@@ -1,25 +1,32 @@
 #include "entry/load_setup.h"
 
+#include "db/isc_database.h"
 #include "operator/operator_module.h"
 #include "platform/process.h"
 
 namespace levrano {
 
-void AttachLibrary() noexcept {
+namespace {
+
+// Nothing may leave the loader's call, and one failed step must not skip the next.
+template <typename Step>
+void Guarded(Step step) noexcept {
     try {
-        // ENABLE AFTER MERGING THE DATABASE LAYER: IscStartUp();
-        SetCurrentFolder(ExecutableFolder());
+        step();
     } catch (...) {
-        // Nothing may leave the loader's call; the module then works without what failed.
     }
 }
 
+}  // namespace
+
+void AttachLibrary() noexcept {
+    Guarded(IscStartUp);
+    Guarded([] { SetCurrentFolder(ExecutableFolder()); });
+}
+
 void DetachLibrary() noexcept {
-    try {
-        OperatorApplication().Reset();
-        // ENABLE AFTER MERGING THE DATABASE LAYER: IscShutDown();
-    } catch (...) {
-    }
+    Guarded([] { OperatorApplication().Reset(); });
+    Guarded(IscShutDown);
 }
 
 }  // namespace levrano

@@ -137,6 +137,8 @@ struct KindCase {
     std::vector<GUID> queries;  // what the host is asked for, in order
 };
 
+void PrintTo(const KindCase& c, std::ostream* out) { *out << Name(c.kind); }
+
 class HostKinds : public ::testing::TestWithParam<KindCase> {};
 
 TEST_P(HostKinds, AskedInOrderAndOnlyAsFarAsNeededWithOneOutcomeReported) {
