@@ -20,6 +20,7 @@ void Guarded(Step step) noexcept {
 }  // namespace
 
 void AttachLibrary() noexcept {
+    Guarded(KeepOwnLibraryLoaded);
     Guarded(IscStartUp);
     Guarded([] { SetCurrentFolder(ExecutableFolder()); });
 }

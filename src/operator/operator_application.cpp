@@ -3,8 +3,10 @@
 namespace levrano {
 
 IntfPtr<IOperatorApplication>& OperatorApplication() {
-    static IntfPtr<IOperatorApplication> application;
-    return application;
+    // Never destroyed: the library's detach releases it, and at process exit that may come after
+    // the static destructors.
+    static auto* const application = new IntfPtr<IOperatorApplication>;
+    return *application;
 }
 
 }  // namespace levrano

@@ -1,5 +1,6 @@
 #include "platform/process.h"
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <climits>
@@ -29,5 +30,12 @@ std::string ExecutableFolder() {
 }
 
 bool SetCurrentFolder(const std::string& folder) { return !folder.empty() && chdir(folder.c_str()) == 0; }
+
+bool KeepOwnLibraryLoaded() {
+    Dl_info self{};
+    if (!dladdr(reinterpret_cast<void*>(&KeepOwnLibraryLoaded), &self) || !self.dli_fname) return false;
+    // A reference that is never given back, on a library marked as never to be unloaded.
+    return dlopen(self.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+}
 
 }  // namespace levrano

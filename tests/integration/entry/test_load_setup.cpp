@@ -13,34 +13,39 @@
 namespace levrano {
 namespace {
 
-// Runs in a fresh process (the death-test child), so that the library is attached for the first
-// time there: exit code 0 when the attach made the executable's folder current and dlclose
-// really unloaded the library (a library that stays resident never runs its detach).
-[[noreturn]] void AttachInFreshProcess() {
+constexpr const char* kValidConfig = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<boot/>\r\n";
+
+[[noreturn]] void Fail(int code, const char* what) {
+    std::fprintf(stderr, "%s\n", what);
+    std::_Exit(code);
+}
+
+// Runs in a fresh process (the death-test child), so that the library is attached there for the
+// first time, and ends it the way a host ends: a load, dlclose, then a normal exit, during which
+// the detach runs. Exit code 0 when all went well; a crash at exit shows as a signal.
+[[noreturn]] void HostLifeInFreshProcess() {
     namespace fs = std::filesystem;
     fs::current_path("/");
     void* library = dlopen(LEVRANO_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (!library) {
-        std::fprintf(stderr, "dlopen: %s\n", dlerror());
-        std::_Exit(2);
-    }
-    const fs::path current = fs::current_path();
-    const fs::path expected = fs::canonical("/proc/self/exe").parent_path();
-    if (current != expected) {
-        std::fprintf(stderr, "current folder %s, expected %s\n", current.c_str(), expected.c_str());
-        std::_Exit(3);
-    }
+    if (!library) Fail(2, dlerror());
+    if (fs::current_path() != fs::canonical("/proc/self/exe").parent_path()) Fail(3, "current folder unchanged");
+
+    const auto entry = reinterpret_cast<LoadModuleFn>(dlsym(library, "LoadModule"));
+    test::TempConfigFile config(kValidConfig);
+    test::TestHost host;
+    test::TestLoadObserver observer;
+    IInterface* module = nullptr;
+    entry(&module, config.Path().c_str(), host.AsInterface(), &observer);
+    if (module || observer.Calls().size() != 2) Fail(4, "unexpected load outcome");
+
     dlclose(library);
-    if (dlopen(LEVRANO_MODULE_PATH, RTLD_NOW | RTLD_NOLOAD)) {
-        std::fprintf(stderr, "still loaded after dlclose\n");
-        std::_Exit(4);
-    }
-    std::_Exit(0);
+    if (!dlopen(LEVRANO_MODULE_PATH, RTLD_NOW | RTLD_NOLOAD)) Fail(5, "unloaded before the process ends");
+    std::exit(0);
 }
 
-TEST(LoadSetup, AttachMakesTheExecutablesFolderCurrentAndTheLibraryUnloads) {
+TEST(LoadSetup, AttachMakesTheExecutablesFolderCurrentAndTheProcessEndsCleanly) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(AttachInFreshProcess(), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(HostLifeInFreshProcess(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(LoadSetup, DetachReleasesTheOperatorHostStillHeld) {
