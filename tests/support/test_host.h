@@ -401,7 +401,8 @@ private:
 // ---- Loading the module -------------------------------------------------------------------------
 
 // liblevrano.so opened with dlopen and its LoadModule found with dlsym, as a host does. Failing
-// to load is a test failure. Unloaded (dlclose) on destruction.
+// to load is a test failure. Closed (dlclose) on destruction; the module itself stays mapped
+// until the process exits, and its detach runs then.
 class LoadedModule {
 public:
     explicit LoadedModule(const std::string& file = LEVRANO_MODULE_PATH);
