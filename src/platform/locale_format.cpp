@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <mutex>
+#include <optional>
 
 #include "platform/qt_text.h"
 
@@ -49,13 +51,28 @@ bool ParseDateTime(const QLocale& locale, const QString& text, QDateTime& value)
     return day.isValid();
 }
 
+// The default locale's date and time format, worked out again only when that locale changes:
+// asking the locale for its formats costs more than formatting a value, and a query that reads
+// timestamps as text formats one per row.
+QString DateTimeFormat(const QLocale& locale) {
+    static std::mutex lock;
+    static std::optional<QLocale> formatLocale;
+    static QString format;
+    std::lock_guard<std::mutex> guard(lock);
+    if (formatLocale != locale) {
+        format = DateFormat(locale) + u' ' + TimeFormat(locale);
+        formatLocale = locale;
+    }
+    return format;
+}
+
 }  // namespace
 
 std::string FormatLocaleDateTime(const TDateTimeParts& parts) {
     const QLocale locale;
     const QDateTime value(QDate(parts.Year, parts.Month, parts.Day),
                           QTime(parts.Hour, parts.Minute, parts.Second, parts.Millisecond), Qt::UTC);
-    return FromQString(locale.toString(value, DateFormat(locale) + u' ' + TimeFormat(locale)));
+    return FromQString(locale.toString(value, DateTimeFormat(locale)));
 }
 
 bool ParseLocaleDateTime(std::string_view text, TDateTimeParts& parts) {
