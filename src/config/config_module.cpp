@@ -63,7 +63,8 @@ void ShowConnection(TfmConfig& dialog, TXmlDocument& document) {
     dialog.SetDefaultTanks(ReadBool(&document, config::kTanks, config::kTanksDefault, config::kDialogDefaultTanks));
 }
 
-// The first child that names the tank decides; a tank without one keeps the entry's defaults.
+// The first child that names the tank decides; a tank without one (or a file without the table)
+// keeps the entry's defaults.
 void ApplyFileEntry(TTankEntry& entry, TXmlNode* tanks) {
     for (std::int32_t i = 0; i < Count(tanks); ++i) {
         TXmlNode* child = Child(tanks, i);
@@ -212,7 +213,9 @@ private:
         session.database->SetHandle(OpenHandle(*session.hostDatabase.get()));
         session.transaction->StartTransaction();
         session.query->Open();
-        ShowTanks(dialog, *session.query, FindNode(&document, config::kTanks, true));
+        // Looked up without creating it, so that "ОК" appends a missing table after "port", in
+        // the order every saved file has.
+        ShowTanks(dialog, *session.query, FindNode(&document, config::kTanks, false));
 
         dialog.SetOkHandler([&] { return WriteConfiguration(dialog, document, path_); });
         return dialog.ShowModal() == mrOk;
