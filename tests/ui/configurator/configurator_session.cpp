@@ -18,24 +18,30 @@ namespace levrano::test {
 namespace {
 
 // Reads and closes every message box while it is active; polled, since a box may open inside
-// any of the module's modal loops.
-class MessageBoxCloser {
+// any of the module's modal loops. A dialog that the test does not expect is closed as a failure.
+class ModalWatch {
 public:
-    explicit MessageBoxCloser(std::vector<std::string>& texts) : texts_(texts) {
+    ModalWatch(std::vector<std::string>& texts, bool dialogExpected) : texts_(texts), dialogExpected_(dialogExpected) {
         timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { CloseActiveBox(); });
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Look(); });
         timer_.start();
     }
 
 private:
-    void CloseActiveBox() {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible()) return;
-        texts_.push_back(FromQString(box->text()));
-        Click(box->button(QMessageBox::Ok));
+    void Look() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible()) return;
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            texts_.push_back(FromQString(box->text()));
+            Click(box->button(QMessageBox::Ok));
+        } else if (auto* dialog = qobject_cast<QDialog*>(modal); dialog && !dialogExpected_) {
+            ADD_FAILURE() << "a dialog opened: " << dialog->objectName().toStdString();
+            dialog->done(kLeftOpen);
+        }
     }
 
     std::vector<std::string>& texts_;
+    const bool dialogExpected_;
     QTimer timer_;
 };
 
@@ -69,7 +75,7 @@ bool RunConfigure(IInterface* module, const std::function<void(QDialog&)>& user,
         return false;
     }
     if (user) OnNextModal(user);
-    MessageBoxCloser closer(messages);
+    const ModalWatch watch(messages, static_cast<bool>(user));
     bool confirmed = true;  // so that a failure that leaves it unset shows
     configurator->Configure(0, &confirmed);
     return confirmed;
@@ -141,6 +147,21 @@ void ConfigDialogUser::ClickRow(int row) {
 void ConfigDialogUser::DoubleClickRow(int row) {
     QWidget* viewport = Control<QTableView>(dialog_, "lvTanks")->viewport();
     QTest::mouseDClick(dialog_.windowHandle(), Qt::LeftButton, {}, viewport->mapTo(&dialog_, CellRect(row, 0).center()));
+}
+
+bool ConfigDialogUser::OpensDialog(const std::function<void()>& action) {
+    bool looked = false;
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        looked = true;
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal == &dialog_) return;
+        opened = true;
+        modal->close();
+    });
+    action();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return looked; }));
+    return opened;
 }
 
 void ConfigDialogUser::EditRow(int row, const std::function<void(QDialog&)>& user) {

@@ -89,6 +89,8 @@ public:
     bool EditEnabled() const;
     void ClickRow(int row);
     void DoubleClickRow(int row);
+    // Whether `action` opens another modal dialog; one that opens is closed at once.
+    bool OpensDialog(const std::function<void()>& action);
     // Selects the row, then "Изменить"; `user` acts on the editing dialog.
     void EditRow(int row, const std::function<void(QDialog&)>& user);
 
