@@ -68,6 +68,11 @@ std::string ConfigText(const std::vector<std::string_view>& lines) {
     return text;
 }
 
+std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 bool RunConfigure(IInterface* module, const std::function<void(QDialog&)>& user, std::vector<std::string>& messages) {
     const auto configurator = IntfPtr<IInterface>::Borrow(module).Query<IConfigModule>();
     if (!configurator) {
@@ -92,10 +97,7 @@ bool ConfiguratorSession::Configure(const std::function<void(QDialog&)>& user) {
     return RunConfigure(module.get(), user, messages_);
 }
 
-std::string ConfiguratorSession::File() const {
-    std::ifstream in(config.Path(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+std::string ConfiguratorSession::File() const { return FileBytes(config.Path()); }
 
 // ---- The configuration dialog -------------------------------------------------------------------
 

@@ -42,6 +42,9 @@ std::vector<std::string> StationSetup(const std::vector<StationTank>& tanks);
 // Lines are UTF-8 and become Windows-1251.
 std::string ConfigText(const std::vector<std::string_view>& lines);
 
+// The whole content of a file; empty when there is none.
+std::string FileBytes(const std::string& path);
+
 // Calls Configure on the module object through IConfigModule, as a host does. While it runs,
 // `user` acts on the first modal dialog (none: the test expects no dialog) and message boxes are
 // closed, their texts (Windows-1251) appended to `messages`. Returns the confirmed result.
