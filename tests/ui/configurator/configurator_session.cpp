@@ -180,12 +180,22 @@ void ConfigDialogUser::Cancel() { Click(Control<QPushButton>(dialog_, "btCancel"
 
 void RetypeAddress(QDialog& edit, const QString& text) { RetypeInto(Control<QLineEdit>(edit, "edAddress"), text); }
 
+namespace {
+// The parameter boxes from top to bottom.
+const char* const kParameterBoxes[] = {"cbLevel", "cbVolume", "cbDensity", "cbTemperature", "cbWater"};
+}  // namespace
+
+std::vector<bool> Parameters(QDialog& edit) {
+    std::vector<bool> ticked;
+    for (const char* name : kParameterBoxes) ticked.push_back(Control<QCheckBox>(edit, name)->isChecked());
+    return ticked;
+}
+
 void SetParameters(QDialog& edit, const std::vector<bool>& ticked) {
-    const char* const boxes[] = {"cbLevel", "cbVolume", "cbDensity", "cbTemperature", "cbWater"};
-    for (std::size_t i = 0; i < std::size(boxes) && i < ticked.size(); ++i) {
-        auto* box = Control<QCheckBox>(edit, boxes[i]);
+    for (std::size_t i = 0; i < std::size(kParameterBoxes) && i < ticked.size(); ++i) {
+        auto* box = Control<QCheckBox>(edit, kParameterBoxes[i]);
         if (box->isChecked() != ticked[i]) Click(box);
-        EXPECT_EQ(box->isChecked(), ticked[i]) << boxes[i];
+        EXPECT_EQ(box->isChecked(), ticked[i]) << kParameterBoxes[i];
     }
 }
 

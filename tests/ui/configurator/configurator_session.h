@@ -111,8 +111,9 @@ void RetypeInto(QLineEdit* box, const QString& text);
 
 // The tank editing dialog.
 void RetypeAddress(QDialog& edit, const QString& text);
-// Sets each parameter box by clicking it when it differs; names as on screen, top to bottom:
-// level, volume, density, temperature, water.
+// The parameter boxes as on screen, top to bottom: level, volume, density, temperature, water.
+std::vector<bool> Parameters(QDialog& edit);
+// Sets each parameter box, in the same order, by clicking it when it differs.
 void SetParameters(QDialog& edit, const std::vector<bool>& ticked);
 void ClickOk(QDialog& dialog);
 

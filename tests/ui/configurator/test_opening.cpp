@@ -1,6 +1,5 @@
 // What the dialog shows when Configure opens it: the file's values or the dialog's own defaults,
 // and the station's tanks merged with the file's tank entries.
-#include <QCheckBox>
 #include <gtest/gtest.h>
 
 #include "common/cp1251.h"
@@ -85,10 +84,7 @@ TEST(TankList, StationTanksInNumberOrderWithTheFirstEntryOfEachAndOnlyProbesWrit
         EXPECT_FALSE(user.Foreground(0, 1).isValid());
         // The entry's flags reach the editing dialog, and come back unchanged.
         user.EditRow(0, [](QDialog& edit) {
-            const char* const boxes[] = {"cbLevel", "cbVolume", "cbDensity", "cbTemperature", "cbWater"};
-            std::vector<bool> shown;
-            for (const char* box : boxes) shown.push_back(Control<QCheckBox>(edit, box)->isChecked());
-            EXPECT_EQ(shown, (std::vector<bool>{true, false, true, false, true}));
+            EXPECT_EQ(Parameters(edit), (std::vector<bool>{true, false, true, false, true}));
             ClickOk(edit);
         });
         user.Ok();
