@@ -228,7 +228,6 @@ private:
 }  // namespace
 
 IInterface* NewConfigModule(TXmlDocument&, IConfigApplication* application, const std::string& path) {
-    if (!application) throw Exception("Interface not supported");
     return NewCounted<TModule>(application, path)->AsInterface();
 }
 
