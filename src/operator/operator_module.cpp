@@ -54,8 +54,13 @@ DCB LineSettings(std::int32_t rtsControl, const std::string& mode) {
 
 class TModule : public RefCounted<IInterface> {
 public:
-    // Ends polling if the host never sent OnStop: the module goes only once no listener can.
-    ~TModule() override { StopPolling(); }
+    // The host let go of the module and its listener (or building failed) without a stop event:
+    // the work ends here, and no stop event will release the host either.
+    ~TModule() override {
+        if (!Controller) return;
+        StopPolling();
+        OperatorApplication().Reset();
+    }
 
     void Build(TXmlDocument& document, IOperatorApplication* application);
 
@@ -166,15 +171,9 @@ void TModule::StopPolling() {
 }  // namespace
 
 IInterface* NewOperatorModule(TXmlDocument& document, IOperatorApplication* application, const std::string&) {
-    const auto module = IntfPtr<TModule>::Adopt(NewCounted<TModule>());
-    try {
-        module->Build(document, application);
-    } catch (...) {
-        // No listener will ever stop this module: the host reference goes now, not at unload.
-        if (OperatorApplication().get() == application) OperatorApplication().Reset();
-        throw;
-    }
-    return IntfPtr<TModule>(module).Detach()->AsInterface();
+    auto module = IntfPtr<TModule>::Adopt(NewCounted<TModule>());
+    module->Build(document, application);
+    return module.Detach()->AsInterface();
 }
 
 TApplicationListener::TApplicationListener(THandler onStart, THandler onStop)
