@@ -6,13 +6,13 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "gauge-sim/gauge_frames.h"
 #include "support/scripted_port.h"
+#include "support/tank_snapshot.h"
 #include "support/test_host.h"
 
 namespace levrano::test {
@@ -36,29 +36,9 @@ private:
     DCB dcb_{};
 };
 
-// A tank state as the host reads it through ITankState and its IStatus.
-struct Snapshot {
-    std::int32_t code = 0;
-    std::string text;  // Windows-1251
-    bool ok = false;
-    double level = 0, volume = 0, waterLevel = 0, waterVolume = 0, density = 0, temperature = 0, mass = 0;
-
-    friend bool operator==(const Snapshot&, const Snapshot&) = default;
-    friend void PrintTo(const Snapshot& s, std::ostream* out);  // the text in UTF-8
-};
-Snapshot Read(ITankState* state);
-
-// A snapshot of a valid reading with these values; or of a failure, all values 0.
-Snapshot Valid(double level, double volume, double waterLevel, double waterVolume, double density,
-               double temperature, double mass);
-Snapshot Failure(std::int32_t code, std::string_view text);
-
 // The simulator's default reading as the probe decodes it.
 inline constexpr float kLevel = 1.23456f, kWaterLevel = 0.0152f, kVolume = 23.456f, kWaterVolume = 0.12f,
                        kTemperature = 15.3f, kDensity = 835.12f, kMass = 19588.574f;
-
-// The references held on a module-side object (the test's own included).
-std::int32_t RefCount(IInterface* object);
 
 // "<boot>" + body + "</boot>"
 std::string Config(std::string_view body);
