@@ -8,7 +8,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <cstdio>
+#include <filesystem>
 #include <iostream>
 
 #include "common/cp1251.h"
@@ -70,10 +70,13 @@ int Run(const Options& options, QCoreApplication& app) {
         },
         [](const std::string& problem) { std::cerr << "levrano-station: " << problem << std::endl; }));
 
+    // Loading the library makes the executable's folder the current directory: the file's path
+    // must not depend on it.
+    const std::string config = std::filesystem::absolute(options.config).string();
     const LoadModuleFn loadModule = OpenModule(options.module);
     const auto observer = IntfPtr<StationLoadObserver>::Adopt(NewCounted<StationLoadObserver>());
     IInterface* loaded = nullptr;
-    loadModule(&loaded, options.config.c_str(), station.get(), observer.get());
+    loadModule(&loaded, config.c_str(), station.get(), observer.get());
     IntfPtr<IInterface> module = IntfPtr<IInterface>::Adopt(loaded);
     if (!module) {
         std::cerr << "levrano-station: the module did not load: " << cp1251::ToUtf8(observer->Failure()) << std::endl;
