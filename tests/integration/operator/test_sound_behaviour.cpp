@@ -44,13 +44,26 @@ bool WaitForPolls(const OperatorHost& host, int locks) {
 
 const std::string kFastPolls = R"(<port delay="20"/>)";
 
-TEST(SoundBehaviour, ARefreshArmedBeforeTheStopLeavesTheFreedProbeAlone) {
+// One tank (id 7, number 11) on probe 1, which answers with the simulator's default reading.
+class OneTank : public testing::Test {
+protected:
+    OneTank() {
+        host.app.AddTank(7, 11);
+        host.Answer(1);
+        host.Load(Config(kFastPolls));
+    }
+    // Starts polling and waits for the first valid state.
+    void StartAndWaitForReading() {
+        host.app.FireStart();
+        ASSERT_TRUE(host.WaitUntil([&] { return host.State(0).ok; }));
+    }
+
+    TestGaugeListener first, second;  // before the host: the gauges may hold them to its end
     OperatorHost host;
-    host.app.AddTank(7, 11);
-    host.Answer(1);
-    host.Load(Config(kFastPolls));
-    TestGaugeListener listener;
-    host.Gauge(0)->AddListener(listener.AsInterface());
+};
+
+TEST_F(OneTank, ARefreshArmedBeforeTheStopLeavesTheFreedProbeAlone) {
+    host.Gauge(0)->AddListener(first.AsInterface());
 
     host.app.FireStart();
     // The first poll has stored its reading and armed the refresh once the second poll begins.
@@ -58,18 +71,18 @@ TEST(SoundBehaviour, ARefreshArmedBeforeTheStopLeavesTheFreedProbeAlone) {
     host.app.FireStop();  // the probe is freed while its refresh is still pending
     host.RunEvents(milliseconds(300));
 
-    EXPECT_TRUE(listener.Calls().empty());
+    EXPECT_TRUE(first.Calls().empty());
     EXPECT_EQ(Failure(10, "Инициализация"_cp), host.State(0)) << "the gauge keeps its last state";
 }
 
 TEST(SoundBehaviour, AGaugeTheHostReleasesWhilePollingRunsIsNeverSignalledAgain) {
+    TestGaugeListener kept;
     OperatorHost host;
     const TestTank& released = host.app.AddTank(7, 11);
     host.app.AddTank(8, 12);
     AnswerRisingLevels(host, 1, 60);
     AnswerRisingLevels(host, 2, 60);
     host.Load(Config(kFastPolls));
-    TestGaugeListener kept;
     host.Gauge(1)->AddListener(kept.AsInterface());
     host.app.FireStart();
     ASSERT_TRUE(host.WaitUntil([&] { return host.State(0).ok && kept.Calls().size() == 1; }));
@@ -124,14 +137,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- The host's events --------------------------------------------------------------------------
 
-TEST(SoundBehaviour, AStopAfterTheStopAndAStartAfterItDoNothing) {
-    OperatorHost host;
-    host.app.AddTank(7, 11);
-    host.Answer(1);
-    host.Load(Config(kFastPolls));
+TEST_F(OneTank, AStopAfterTheStopAndAStartAfterItDoNothing) {
     host.app.FireStart();
-    host.app.FireStart();
-    ASSERT_TRUE(host.WaitUntil([&] { return host.State(0).ok; }));
+    StartAndWaitForReading();
 
     host.app.FireStop();
     const int polls = host.port->Locks();
@@ -147,13 +155,8 @@ TEST(SoundBehaviour, AStopAfterTheStopAndAStartAfterItDoNothing) {
     EXPECT_TRUE(host.State(0).ok) << "the gauge keeps its last state";
 }
 
-TEST(SoundBehaviour, AModuleReleasedBeforeTheStopEventStillStopsOnIt) {
-    OperatorHost host;
-    host.app.AddTank(7, 11);
-    host.Answer(1);
-    host.Load(Config(kFastPolls));
-    host.app.FireStart();
-    ASSERT_TRUE(host.WaitUntil([&] { return host.State(0).ok; }));
+TEST_F(OneTank, AModuleReleasedBeforeTheStopEventStillStopsOnIt) {
+    StartAndWaitForReading();
 
     host.module.Reset();
     host.app.FireStop();
@@ -162,13 +165,8 @@ TEST(SoundBehaviour, AModuleReleasedBeforeTheStopEventStillStopsOnIt) {
     EXPECT_EQ(0, host.app.HeldReferences());
 }
 
-TEST(SoundBehaviour, AHostThatLetsGoWithoutAStopEventEndsThePolling) {
-    OperatorHost host;
-    host.app.AddTank(7, 11);
-    host.Answer(1);
-    host.Load(Config(kFastPolls));
-    host.app.FireStart();
-    ASSERT_TRUE(host.WaitUntil([&] { return host.State(0).ok; }));
+TEST_F(OneTank, AHostThatLetsGoWithoutAStopEventEndsThePolling) {
+    StartAndWaitForReading();
 
     host.module.Reset();
     host.app.ReleaseModuleObjects();
@@ -181,33 +179,23 @@ TEST(SoundBehaviour, AHostThatLetsGoWithoutAStopEventEndsThePolling) {
 
 // ---- Host code that throws or lets go while it is told ------------------------------------------
 
-TEST(SoundBehaviour, AListenerThatThrowsKeepsNoOtherFromBeingTold) {
-    OperatorHost host;
-    host.app.AddTank(7, 11);
-    host.Answer(1);
-    host.Load(Config(""));
-    TestGaugeListener throwing, next;
-    throwing.OnStateChanged = [](IInterface*) { throw std::runtime_error("host failure"); };
-    host.Gauge(0)->AddListener(throwing.AsInterface());
-    host.Gauge(0)->AddListener(next.AsInterface());
+TEST_F(OneTank, AListenerThatThrowsKeepsNoOtherFromBeingTold) {
+    first.OnStateChanged = [](IInterface*) { throw std::runtime_error("host failure"); };
+    host.Gauge(0)->AddListener(first.AsInterface());
+    host.Gauge(0)->AddListener(second.AsInterface());
     host.app.FireStart();
-    ASSERT_TRUE(host.WaitUntil([&] { return next.Calls().size() == 1; }));
-    EXPECT_EQ(1u, throwing.Calls().size());
+    ASSERT_TRUE(host.WaitUntil([&] { return second.Calls().size() == 1; }));
+    EXPECT_EQ(1u, first.Calls().size());
 }
 
-TEST(SoundBehaviour, AGaugeReleasedByItsListenerFinishesTellingTheOthers) {
-    OperatorHost host;
-    host.app.AddTank(7, 11);
-    host.Answer(1);
-    host.Load(Config(""));
-    TestGaugeListener releasing, next;
-    releasing.OnStateChanged = [&](IInterface*) { host.app.ReleaseRegistration(0); };
-    host.Gauge(0)->AddListener(releasing.AsInterface());
-    host.Gauge(0)->AddListener(next.AsInterface());
+TEST_F(OneTank, AGaugeReleasedByItsListenerFinishesTellingTheOthers) {
+    first.OnStateChanged = [&](IInterface*) { host.app.ReleaseRegistration(0); };
+    host.Gauge(0)->AddListener(first.AsInterface());
+    host.Gauge(0)->AddListener(second.AsInterface());
     host.app.FireStart();
-    ASSERT_TRUE(host.WaitUntil([&] { return next.Calls().size() == 1; }));
-    EXPECT_EQ(0, releasing.Refs()) << "the gauge went after the pass and released its listeners";
-    EXPECT_EQ(0, next.Refs());
+    ASSERT_TRUE(host.WaitUntil([&] { return second.Calls().size() == 1; }));
+    EXPECT_EQ(0, first.Refs()) << "the gauge went after the pass and released its listeners";
+    EXPECT_EQ(0, second.Refs());
 }
 
 }  // namespace

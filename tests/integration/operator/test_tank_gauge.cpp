@@ -43,10 +43,10 @@ TEST(TankGauge, StartsInitialisingWithNoValues) {
 }
 
 TEST(TankGauge, SendCommandSucceedsWhateverItIsGiven) {
+    TestGaugeListener anything;
     OperatorHost host;
     host.app.AddTank(7, 11);
     host.Load(OneProbe());
-    TestGaugeListener anything;
     for (IInterface* argument : {static_cast<IInterface*>(nullptr), anything.AsInterface()}) {
         const auto status = IntfPtr<IStatus>::Adopt(host.Gauge(0)->SendCommand(argument));
         ASSERT_TRUE(status);
@@ -125,6 +125,7 @@ TEST(TankGauge, AProbeThatFallsSilentShowsNoLinkAndNoValues) {
 }
 
 TEST(TankGauge, SignalsBeforeTheRefreshGiveOneSnapshotOfTheLastReading) {
+    TestGaugeListener first, second;
     OperatorHost host;
     host.app.AddTank(7, 11);
     host.port->Script(gauge_sim::RequestFrame('L', 1), {gauge_sim::AnswerFrame(1, gauge_sim::LevelData(Level(1.0))),
@@ -132,7 +133,6 @@ TEST(TankGauge, SignalsBeforeTheRefreshGiveOneSnapshotOfTheLastReading) {
                                                         gauge_sim::AnswerFrame(1, gauge_sim::LevelData(Level(1.2)))});
     host.port->Script(gauge_sim::RequestFrame('M', 1), {gauge_sim::AnswerFrame(1, gauge_sim::DensityData(800))});
     host.Load(OneProbe({}, R"(<port delay="20"/>)"));
-    TestGaugeListener first, second;
     host.Gauge(0)->AddListener(first.AsInterface());
     host.Gauge(0)->AddListener(second.AsInterface());
 
@@ -152,6 +152,7 @@ TEST(TankGauge, SignalsBeforeTheRefreshGiveOneSnapshotOfTheLastReading) {
 }
 
 TEST(TankGauge, ChangesComingFasterThanTheRefreshAreStillPublishedEvery100ms) {
+    TestGaugeListener listener;
     OperatorHost host;
     host.app.AddTank(7, 11);
     std::vector<std::string> rising;
@@ -159,7 +160,6 @@ TEST(TankGauge, ChangesComingFasterThanTheRefreshAreStillPublishedEvery100ms) {
     host.port->Script(gauge_sim::RequestFrame('L', 1), rising);
     host.port->Script(gauge_sim::RequestFrame('M', 1), {gauge_sim::AnswerFrame(1, gauge_sim::DensityData(800))});
     host.Load(OneProbe({}, R"(<port delay="20"/>)"));
-    TestGaugeListener listener;
     int pollsAtFirstCall = 0;
     listener.OnStateChanged = [&](IInterface*) {
         if (listener.Calls().size() == 1) pollsAtFirstCall = host.port->Locks();
@@ -175,13 +175,13 @@ TEST(TankGauge, ChangesComingFasterThanTheRefreshAreStillPublishedEvery100ms) {
 // ---- Listeners ----------------------------------------------------------------------------------
 
 TEST(TankGauge, ListenersAreToldOnceEachWithTheGaugeUntilRemoved) {
+    TestGaugeListener twice, removed, neverAdded;
+    TestTank notAListener(1, 1);
     OperatorHost host;
     host.app.AddTank(7, 11);
     host.Answer(1, Level(1.0));
     host.Load(OneProbe({}, R"(<port delay="20"/>)"));
     IntfPtr<ITankGauge> gauge = host.Gauge(0);
-    TestGaugeListener twice, removed, neverAdded;
-    TestTank notAListener(1, 1);
     gauge->AddListener(twice.AsInterface());
     gauge->AddListener(twice.AsInterface());
     gauge->AddListener(removed.AsInterface());
@@ -215,11 +215,11 @@ TEST(TankGauge, ListenersAreToldOnceEachWithTheGaugeUntilRemoved) {
 }
 
 TEST(TankGauge, AListenerMayReadTheNewStateAndCallTheGaugeWhileBeingTold) {
+    TestGaugeListener listener;
     OperatorHost host;
     host.app.AddTank(7, 11);
     host.Answer(1);
     host.Load(OneProbe());
-    TestGaugeListener listener;
     Snapshot seen;
     listener.OnStateChanged = [&](IInterface* gauge) {
         const auto g = IntfPtr<IInterface>::Borrow(gauge).Query<ITankGauge>();
