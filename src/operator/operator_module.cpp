@@ -58,8 +58,12 @@ public:
     // the work ends here, and no stop event will release the host either.
     ~TModule() override {
         if (!Controller) return;
-        StopPolling();
-        OperatorApplication().Reset();
+        try {
+            StopPolling();
+            OperatorApplication().Reset();
+        } catch (...) {
+            // A host whose release fails: the module goes all the same.
+        }
     }
 
     void Build(TXmlDocument& document, IOperatorApplication* application);

@@ -60,6 +60,7 @@ LoadModuleFn OpenModule(const std::string& file) {
 }
 
 int Run(const Options& options, QCoreApplication& app) {
+    QuitOnStopSignals(app);
     const std::vector<TankRecord> tanks = StationTankList(options);
     TankTable table(tanks, std::cout, isatty(STDOUT_FILENO) == 1);
     const auto station = IntfPtr<StationApplication>::Adopt(NewCounted<StationApplication>(
@@ -97,7 +98,6 @@ int Run(const Options& options, QCoreApplication& app) {
     }
     table.Show();
 
-    QuitOnStopSignals(app);
     if (options.duration) QTimer::singleShot(static_cast<int>(*options.duration * 1000), &app, &QCoreApplication::quit);
     station->FireStart();
     app.exec();
