@@ -5,50 +5,14 @@
 // NewCounted (src/common/refcounted.h) or `new` followed by AddRef.
 #pragma once
 
-#include <atomic>
-#include <cstdint>
-
+#include "common/refcounted.h"
 #include "host/OperatorIntf.h"
 
 namespace levrano::host_kit {
 
-// Reference counting for one interface I. Interfaces without an identifier (IEntry,
-// ILoadObserver) answer only IInterface; the module never asks them for more.
+// Reference counting for one interface I, as the module's own objects have it.
 template <typename I>
-class HostObject : public I {
-public:
-    HostObject(const HostObject&) = delete;
-    HostObject& operator=(const HostObject&) = delete;
-
-    HResult QueryInterface(const GUID& iid, void** obj) override {
-        if (!obj) return kNoInterface;
-        *obj = nullptr;
-        if (iid == IID_IInterface || IsOwnInterface(iid)) *obj = static_cast<I*>(this);
-        if (!*obj) return kNoInterface;
-        AddRef();
-        return kOk;
-    }
-    std::int32_t AddRef() override { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
-    std::int32_t Release() override {
-        const std::int32_t left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-        if (left == 0) delete this;
-        return left;
-    }
-
-protected:
-    HostObject() = default;
-    virtual ~HostObject() = default;
-
-private:
-    static bool IsOwnInterface(const GUID& iid) {
-        if constexpr (requires { InterfaceId<I>::value; })
-            return iid == InterfaceId<I>::value;
-        else
-            return false;
-    }
-
-    std::atomic<std::int32_t> refs_{0};
-};
+using HostObject = RefCounted<I>;
 
 // One tank: implement GetTankId, GetNumber and LevelToVolume.
 class TankBase : public HostObject<ITank> {
