@@ -94,7 +94,7 @@ struct IEntry : IInterface {
 
 struct IApplicationListener;
 
-// Host: the operator workstation's application object.
+// Host: the operator workstation's application object: tanks, notices, services and events.
 struct IOperatorApplication : IInterface {
     virtual void AppReserved1() = 0;
     virtual void AppReserved2() = 0;

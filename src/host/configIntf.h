@@ -13,7 +13,7 @@ struct IHostDatabase : IInterface {
     virtual std::uint32_t GetHandle() = 0;
 };
 
-// Host: the configurator application object.
+// Host: the configurator application object; gives the module the station database.
 struct IConfigApplication : IInterface {
     virtual void ConfigAppReserved1() = 0;
     virtual IHostDatabase* GetDatabase() = 0;  // 2, with one reference for the caller
