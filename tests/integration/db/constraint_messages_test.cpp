@@ -55,10 +55,10 @@ TEST_F(ConstraintMessages, KeyViolationsTakeTheTextOfErrorMsg) {
     const struct {
         const char* sql;
         std::int32_t code;
-        std::string_view message;  // a std::string here crashes clang 14 (the sanitizer builds)
+        std::string message;
     } cases[] = {
-        {"insert into \"Tank\" values (2, 10)", kUniqueKeyViolation, "Резервуар с таким номером уже есть"_cp},
-        {"insert into probe values (1, 99)", kForeignKeyViolation, "Нет такого резервуара"_cp},
+        {"insert into \"Tank\" values (2, 10)", kUniqueKeyViolation, std::string("Резервуар с таким номером уже есть"_cp)},
+        {"insert into probe values (1, 99)", kForeignKeyViolation, std::string("Нет такого резервуара"_cp)},
         {"insert into odd values (1, 2, 2)", kUniqueKeyViolation, "quoted name found"},  // name with an apostrophe
     };
     for (const auto& c : cases) {
