@@ -35,7 +35,7 @@ ASAN_ENV = ASAN_OPTIONS=detect_leaks=1:check_initialization_order=1:strict_init_
 	LSAN_OPTIONS=suppressions=$(SUPPRESSIONS)/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 TSAN_ENV = TSAN_OPTIONS=suppressions=$(SUPPRESSIONS)/tsan.supp:halt_on_error=1:second_deadlock_stack=1
-TSAN_TESTS ?= unit_gauge unit_platform unit_xml integration_gauge_line
+TSAN_TESTS ?= unit_gauge unit_platform unit_xml integration_gauge_line integration_entry
 
 sanitize: deps
 	cmake -S . -B build-asan $(SANITIZER_CMAKE) -DLEVRANO_SANITIZE=address,undefined
