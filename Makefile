@@ -1,9 +1,10 @@
-# Entry points: `make demo` runs the station against simulated probes, `make test` runs every test.
+# Entry points: `make demo` runs the station against simulated probes, `make test` runs every test,
+# `make bench` runs the benchmarks and writes bench/RESULTS.md.
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps configure build test demo clean sanitize fuzz
+.PHONY: all deps configure build test demo bench clean sanitize fuzz
 
 all: build
 
@@ -22,8 +23,16 @@ test: build
 demo: build
 	bash scripts/demo $(BUILD)
 
+# Benchmarks: a release build of their own, every benchmark run, bench/RESULTS.md written.
+BENCH_BUILD ?= build-bench
+BENCH_RUNS  ?= 5
+bench: deps
+	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DLEVRANO_BENCH=ON
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target levrano_benchmarks
+	bash bench/run $(BENCH_BUILD) $(BENCH_RUNS)
+
 clean:
-	rm -rf $(BUILD) build-asan build-tsan build-fuzz
+	rm -rf $(BUILD) $(BENCH_BUILD) build-asan build-tsan build-fuzz
 
 # Sanitized builds with clang-14, kept lean (-O1, line tables only, no benchmarks): build-asan runs
 # every test under AddressSanitizer with leak detection and UndefinedBehaviorSanitizer,

@@ -10,8 +10,4 @@ IInterface* NewOperatorModule(TXmlDocument&, IOperatorApplication*, const std::s
     throw Exception("operator module not available yet");
 }
 
-IInterface* NewConfigModule(TXmlDocument&, IConfigApplication*, const std::string&) {
-    throw Exception("configurator module not available yet");
-}
-
 }  // namespace levrano

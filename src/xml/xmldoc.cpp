@@ -1,9 +1,11 @@
 // The document tree: building, walking, path lookup and typed access.
 #include "xml/xmldoc.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "common/cp1251.h"
+#include "xml/xml_arena.h"
 
 namespace levrano {
 
@@ -16,33 +18,6 @@ constexpr std::size_t kRecursionLimit = 256;
 
 bool TakesAttributes(const TXmlNode* node) {
     return node && (node->Kind == xnDocument || node->Kind == xnElement);
-}
-
-// Frees everything the node owns, last made first: the pool then hands the blocks out again in
-// the order in which they were first filled, which keeps a document's nodes in memory order.
-// Nesting depth comes from the file: below kRecursionLimit levels the subtree is freed by
-// recursion, deeper subtrees are handed to `deeper` and freed by the caller's loop.
-void FreeOwned(TXmlNode& node, std::size_t depth, std::vector<std::unique_ptr<TXmlNode>>& deeper) {
-    if (node.Children) {
-        for (auto child = node.Children->rbegin(); child != node.Children->rend(); ++child) {
-            if (depth < kRecursionLimit) {
-                FreeOwned(**child, depth + 1, deeper);
-                child->reset();  // a leaf now, so its destructor does not recurse
-            } else {
-                deeper.push_back(std::move(*child));
-            }
-        }
-        node.Children.reset();
-    }
-    if (node.Attributes) {
-        FreeOwned(*node.Attributes, depth + 1, deeper);
-        node.Attributes.reset();
-    }
-}
-
-TXmlNode* EnsureAttributeContainer(TXmlNode* node) {
-    if (!node->Attributes) node->Attributes = std::make_unique<TXmlNode>(node, xnAttributes, std::string(kAttributesName), std::string());
-    return node->Attributes.get();
 }
 
 TXmlNode* FindChild(const TXmlNode* node, std::string_view name) {
@@ -58,10 +33,74 @@ TXmlNode* FindAttribute(const TXmlNode* node, std::string_view key) {
 
 }  // namespace
 
-TXmlNode::TXmlNode(TXmlNode* parent, TXmlNodeKind kind, std::string name, std::string text)
-    : Parent(parent), Kind(kind), Name(std::move(name)), Text(std::move(text)) {}
+TXmlNodeList::TXmlNodeList(TXmlArena& arena, std::size_t capacity)
+    : arena_(arena),
+      items_(static_cast<value_type*>(arena.Allocate(capacity * sizeof(value_type)))),
+      capacity_(static_cast<std::uint32_t>(capacity)) {}
+
+// Last made first, as in FreeOwned.
+TXmlNodeList::~TXmlNodeList() {
+    for (std::size_t i = size_; i-- > 0;) items_[i].reset();
+    std::destroy_n(items_, size_);
+    arena_.Release(items_, capacity_ * sizeof(value_type));
+}
+
+void* TXmlNodeList::operator new(std::size_t size, TXmlArena& arena) {
+    return arena.Allocate(size);
+}
+
+void TXmlNodeList::operator delete(void* block, TXmlArena& arena) noexcept {
+    arena.Release(block, sizeof(TXmlNodeList));
+}
+
+void TXmlNodeList::operator delete(TXmlNodeList* list, std::destroying_delete_t) noexcept {
+    TXmlArena& arena = list->arena_;
+    list->~TXmlNodeList();
+    arena.Release(list, sizeof(TXmlNodeList));
+}
+
+TXmlNode* TXmlNodeList::Append(value_type node) {
+    if (size_ == capacity_) {
+        const std::size_t capacity = 2 * static_cast<std::size_t>(capacity_);
+        auto* items = static_cast<value_type*>(arena_.Allocate(capacity * sizeof(value_type)));
+        std::uninitialized_move_n(items_, size_, items);
+        std::destroy_n(items_, size_);
+        arena_.Release(items_, capacity_ * sizeof(value_type));
+        items_ = items;
+        capacity_ = static_cast<std::uint32_t>(capacity);
+    }
+    return (::new (items_ + size_++) value_type(std::move(node)))->get();
+}
+
+TXmlNode::TXmlNode(TXmlNode* parent, TXmlNodeKind kind, std::string_view name, std::string_view text, TXmlArena& arena)
+    : Parent(parent), Kind(kind), Name(name), Text(text), arena_(&arena) {}
+
+// Frees everything the node owns, last made first: the arena then hands the blocks out again in
+// the order in which they were first filled, which keeps a document's nodes in memory order.
+// Nesting depth comes from the file: below kRecursionLimit levels the subtree is freed by
+// recursion, deeper subtrees are handed to `deeper` and freed by the caller's loop.
+void TXmlNode::FreeOwned(TXmlNode& node, std::size_t depth, std::vector<std::unique_ptr<TXmlNode>>& deeper) {
+    if (node.Children) {
+        TXmlNodeList& children = *node.Children;
+        for (std::size_t i = children.size_; i-- > 0;) {
+            std::unique_ptr<TXmlNode>& child = children.items_[i];
+            if (depth < kRecursionLimit) {
+                FreeOwned(*child, depth + 1, deeper);
+                child.reset();  // a leaf now, so its destructor does not recurse
+            } else {
+                deeper.push_back(std::move(child));
+            }
+        }
+        node.Children.reset();
+    }
+    if (node.Attributes) {
+        FreeOwned(*node.Attributes, depth + 1, deeper);
+        node.Attributes.reset();
+    }
+}
 
 TXmlNode::~TXmlNode() {
+    if (!Children && !Attributes) return;
     std::vector<std::unique_ptr<TXmlNode>> deeper;
     FreeOwned(*this, 0, deeper);
     while (!deeper.empty()) {
@@ -71,22 +110,42 @@ TXmlNode::~TXmlNode() {
     }
 }
 
-TXmlDocument::TXmlDocument() : TXmlNode(nullptr, xnDocument, std::string(), std::string()) {}
+void* TXmlNode::operator new(std::size_t size, TXmlArena& arena) {
+    return arena.Allocate(size);
+}
+
+void TXmlNode::operator delete(void* block, TXmlArena& arena) noexcept {
+    arena.Release(block, sizeof(TXmlNode));
+}
+
+void TXmlNode::operator delete(TXmlNode* node, std::destroying_delete_t) noexcept {
+    TXmlArena& arena = *node->arena_;
+    node->~TXmlNode();
+    arena.Release(node, sizeof(TXmlNode));
+}
+
+TXmlNode* TXmlNode::AppendChild(TXmlNodeKind kind, std::string_view name, std::string_view text) {
+    if (!Children) Children.reset(new (*arena_) TXmlNodeList(*arena_, Kind == xnAttributes ? kFirstAttributeCapacity : kFirstChildCapacity));
+    return Children->Append(std::unique_ptr<TXmlNode>(new (*arena_) TXmlNode(this, kind, name, text, *arena_)));
+}
+
+TXmlNode* TXmlNode::AttributeContainer() {
+    if (!Attributes) Attributes.reset(new (*arena_) TXmlNode(this, xnAttributes, kAttributesName, {}, *arena_));
+    return Attributes.get();
+}
+
+TXmlArenaOwner::TXmlArenaOwner() : ownArena_(std::make_unique<TXmlArena>()) {}
+
+TXmlArenaOwner::~TXmlArenaOwner() = default;
+
+TXmlDocument::TXmlDocument() : TXmlNode(nullptr, xnDocument, {}, {}, *ownArena_) {}
 
 std::unique_ptr<TXmlDocument> NewXmlDocument() {
     return std::make_unique<TXmlDocument>();
 }
 
 TXmlNode* AddChild(TXmlNode* node, TXmlNodeKind kind, std::string_view name, std::string_view text) {
-    if (!node) return nullptr;
-    if (!node->Children) {
-        node->Children = std::make_unique<std::vector<std::unique_ptr<TXmlNode>>>();
-        node->Children->reserve(node->Kind == xnAttributes ? kFirstAttributeCapacity : kFirstChildCapacity);
-    }
-    TXmlNode* child = node->Children->emplace_back(std::make_unique<TXmlNode>(node, kind, std::string(), std::string())).get();
-    if (!name.empty()) child->Name.assign(name);
-    if (!text.empty()) child->Text.assign(text);
-    return child;
+    return node ? node->AppendChild(kind, name, text) : nullptr;
 }
 
 TXmlNode* AddElement(TXmlNode* node, std::string_view name, std::string_view text) {
@@ -95,7 +154,7 @@ TXmlNode* AddElement(TXmlNode* node, std::string_view name, std::string_view tex
 
 TXmlNode* AddAttribute(TXmlNode* node, std::string_view name, std::string_view value) {
     if (!TakesAttributes(node)) return nullptr;
-    return AddChild(EnsureAttributeContainer(node), xnAttribute, name, value);
+    return node->AttributeContainer()->AppendChild(xnAttribute, name, value);
 }
 
 void SetText(TXmlNode* node, std::string_view text) {

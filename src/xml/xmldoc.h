@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,29 +21,85 @@ enum TXmlNodeKind : std::uint8_t {
     xnComment = 4,
 };
 
+class TXmlArena;
+class TXmlNode;
+
+// A node's children in order. The list and its slots live in the document's memory; it offers
+// what walking a tree needs of a vector.
+class TXmlNodeList {
+public:
+    using value_type = std::unique_ptr<TXmlNode>;
+
+    ~TXmlNodeList();
+    TXmlNodeList(const TXmlNodeList&) = delete;
+    TXmlNodeList& operator=(const TXmlNodeList&) = delete;
+    static void operator delete(TXmlNodeList* list, std::destroying_delete_t) noexcept;
+
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    const value_type& operator[](std::size_t index) const { return items_[index]; }
+    const value_type& front() const { return items_[0]; }
+    const value_type* begin() const { return items_; }
+    const value_type* end() const { return items_ + size_; }
+
+private:
+    friend class TXmlNode;
+
+    TXmlNodeList(TXmlArena& arena, std::size_t capacity);
+    static void* operator new(std::size_t size, TXmlArena& arena);
+    static void operator delete(void* block, TXmlArena& arena) noexcept;  // when the constructor throws
+    TXmlNode* Append(value_type node);
+
+    TXmlArena& arena_;
+    value_type* items_;
+    std::uint32_t size_ = 0;
+    std::uint32_t capacity_;
+};
+
 class TXmlNode {
 public:
-    TXmlNode(TXmlNode* parent, TXmlNodeKind kind, std::string name, std::string text);
-    virtual ~TXmlNode();
+    ~TXmlNode();
     TXmlNode(const TXmlNode&) = delete;
     TXmlNode& operator=(const TXmlNode&) = delete;
-
-    // A document is made of many nodes of one size; they come from a pool, not one by one from
-    // the general heap.
-    static void* operator new(std::size_t size);
-    static void operator delete(void* block, std::size_t size) noexcept;
+    // A node gives its memory back to its document.
+    static void operator delete(TXmlNode* node, std::destroying_delete_t) noexcept;
 
     TXmlNode* Parent;  // not owning; none for the document
     TXmlNodeKind Kind;
-    std::unique_ptr<std::vector<std::unique_ptr<TXmlNode>>> Children;  // created with the first child
+    std::unique_ptr<TXmlNodeList> Children;  // created with the first child
     std::string Name;
     std::string Text;
     std::unique_ptr<TXmlNode> Attributes;  // created on first need
+
+private:
+    friend class TXmlDocument;
+    friend TXmlNode* AddChild(TXmlNode* node, TXmlNodeKind kind, std::string_view name, std::string_view text);
+    friend TXmlNode* AddAttribute(TXmlNode* node, std::string_view name, std::string_view value);
+
+    TXmlNode(TXmlNode* parent, TXmlNodeKind kind, std::string_view name, std::string_view text, TXmlArena& arena);
+    static void* operator new(std::size_t size, TXmlArena& arena);
+    static void operator delete(void* block, TXmlArena& arena) noexcept;  // when the constructor throws
+    TXmlNode* AppendChild(TXmlNodeKind kind, std::string_view name, std::string_view text);
+    TXmlNode* AttributeContainer();
+    static void FreeOwned(TXmlNode& node, std::size_t depth, std::vector<std::unique_ptr<TXmlNode>>& deeper);
+
+    TXmlArena* arena_;  // the document's; not owning
 };
 
-class TXmlDocument : public TXmlNode {
+// Made before a document's nodes and freed after them, as a base that comes first.
+class TXmlArenaOwner {
+protected:
+    TXmlArenaOwner();
+    ~TXmlArenaOwner();
+    std::unique_ptr<TXmlArena> ownArena_;
+};
+
+class TXmlDocument : private TXmlArenaOwner, public TXmlNode {
 public:
     TXmlDocument();
+    // The document itself comes from the general heap; its nodes come from its arena.
+    static void* operator new(std::size_t size) { return ::operator new(size); }
+    static void operator delete(void* block) noexcept { ::operator delete(block); }
 
     // Parser state: position of the last byte read, the token gathered and the fault (0 = none).
     std::int32_t Line = 0;

@@ -168,6 +168,7 @@ std::uint32_t TestHostDatabase::GetHandle() {
 
 IHostDatabase* TestConfigApplication::GetDatabase() {
     ++getDatabaseCalls_;
+    if (!HandsOutDatabase) return nullptr;
     database_.AddRef();
     return &database_;
 }

@@ -368,6 +368,9 @@ class TestConfigApplication : public HostObject<IConfigApplication> {
 public:
     explicit TestConfigApplication(std::uint32_t handle = 0) { database_.Handle = handle; }
 
+    // False: GetDatabase answers none, as a host without a station database would.
+    bool HandsOutDatabase = true;
+
     TestHostDatabase& Database() { return database_; }
     std::int32_t GetDatabaseCalls() const { return getDatabaseCalls_; }
     // References still held on this application and its database object.
