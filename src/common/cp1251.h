@@ -153,14 +153,16 @@ inline constexpr auto kEncoded = Encode<sizeof...(Utf8) + 1>(std::string_view(kU
 
 namespace levrano {
 
-// "текст"_cp: the Windows-1251 bytes of a UTF-8 literal, zero-terminated, made at compile time.
-// The character-pack form of a literal operator template is an extension of GCC and clang.
+// "текст"_cp: the Windows-1251 bytes of a UTF-8 literal, zero-terminated, made at compile time
+// (kEncoded is a constant; the operator only points at it). The character-pack form of a literal
+// operator template is an extension of GCC and clang; clang 14 does not always evaluate a
+// consteval one at compile time, so this one is constexpr.
 #if defined(__clang__)
 #pragma clang diagnostic push
 #pragma clang diagnostic ignored "-Wgnu-string-literal-operator-template"
 #endif
 template <typename Char, Char... Utf8>
-consteval std::string_view operator""_cp() {
+constexpr std::string_view operator""_cp() {
     static_assert(std::is_same_v<Char, char>, "_cp takes narrow (UTF-8) literals");
     return std::string_view(cp1251::kEncoded<Utf8...>.bytes, cp1251::kEncoded<Utf8...>.size);
 }
