@@ -44,11 +44,15 @@ protected:
     virtual ~RefCounted() = default;
 
 private:
+    // Interfaces without an identifier (a host's notice entry, its load observer) answer only
+    // as IInterface.
     template <typename I, typename... More>
     void FindInterface(const GUID& iid, void** obj) {
-        if (iid == InterfaceId<I>::value) {
-            *obj = static_cast<I*>(this);
-            return;
+        if constexpr (requires { InterfaceId<I>::value; }) {
+            if (iid == InterfaceId<I>::value) {
+                *obj = static_cast<I*>(this);
+                return;
+            }
         }
         if constexpr (sizeof...(More) > 0) FindInterface<More...>(iid, obj);
     }

@@ -93,6 +93,8 @@ void TestOperatorApplication::ReleaseModuleObjects() {
     listeners_.clear();
 }
 
+void TestOperatorApplication::ReleaseRegistration(std::size_t n) { registrations_.at(n).Service.Reset(); }
+
 std::int32_t TestOperatorApplication::HeldReferences() const {
     std::int32_t held = Refs() + tankList_.Refs();
     for (const auto& tank : tanks_) held += tank->Refs();

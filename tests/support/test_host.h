@@ -270,6 +270,8 @@ public:
     // Drops the host's references to what the module handed over (gauges, listeners), as a host
     // does before it unloads the library.
     void ReleaseModuleObjects();
+    // Drops the host's reference to the n-th registered service only; its entry stays, empty.
+    void ReleaseRegistration(std::size_t n);
 
     // References still held on this application and everything it handed out (tank list,
     // tanks, entries, port providers): 0 once the module has given everything back.
