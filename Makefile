@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps configure build test demo bench clean sanitize fuzz
+.PHONY: all deps configure build test demo bench clean sanitize fuzz soak
 
 all: build
 
@@ -74,3 +74,12 @@ fuzz: deps
 	  $(ASAN_ENV) build-fuzz/tests/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	    -artifact_prefix=build-fuzz/findings/$$t- build-fuzz/corpus/$$t tests/fuzz/corpus/$$t || exit 1; \
 	done
+
+# The soak run, never part of `make test`: levrano-station with the module against ten simulated
+# probes whose faults change at random, for SOAK_SECONDS; every published state, the station's
+# memory and its stop are checked (tools/soak).
+SOAK_SECONDS ?= 600
+
+soak: configure
+	cmake --build $(BUILD) -j $(JOBS) --target levrano-soak
+	$(BUILD)/tools/soak/levrano-soak --seconds $(SOAK_SECONDS)
