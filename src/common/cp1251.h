@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace levrano::cp1251 {
 
@@ -122,44 +123,51 @@ inline std::string ToUtf8(std::string_view text) {
     return out;
 }
 
-// A UTF-8 string literal usable as a template argument.
-template <std::size_t N>
-struct Utf8Literal {
-    char chars[N]{};
-    consteval Utf8Literal(const char (&s)[N]) {
-        for (std::size_t i = 0; i < N; ++i) chars[i] = s[i];
-    }
-};
-
 template <std::size_t N>
 struct Encoded {
     char bytes[N]{};  // zero-terminated
     std::size_t size = 0;
 };
 
+// The Windows-1251 bytes of UTF-8 text; N is the text's length plus one.
 template <std::size_t N>
-consteval Encoded<N> Encode(const Utf8Literal<N>& lit) {
+consteval Encoded<N> Encode(std::string_view utf8) {
     Encoded<N> e;
-    const std::string_view s(lit.chars, N - 1);
-    for (std::size_t i = 0; i < s.size();) {
+    for (std::size_t i = 0; i < utf8.size();) {
         unsigned char b = 0;
-        if (!FromUnicode(NextUtf8(s, i), b)) throw "character has no Windows-1251 byte";
+        if (!FromUnicode(NextUtf8(utf8, i), b)) throw "character has no Windows-1251 byte";
         e.bytes[e.size++] = static_cast<char>(b);
     }
     return e;
 }
 
-template <Utf8Literal L>
-inline constexpr auto kEncoded = Encode(L);
+// The literal's UTF-8 bytes come as a character pack: clang 14 crashes on literals passed as a
+// class-type template argument once a constant evaluation that involves one reports a note.
+template <char... Utf8>
+inline constexpr char kUtf8[] = {Utf8..., '\0'};
+
+template <char... Utf8>
+inline constexpr auto kEncoded = Encode<sizeof...(Utf8) + 1>(std::string_view(kUtf8<Utf8...>, sizeof...(Utf8)));
 
 }  // namespace levrano::cp1251
 
 namespace levrano {
 
-// "текст"_cp: the Windows-1251 bytes of a UTF-8 literal, zero-terminated, made at compile time.
-template <cp1251::Utf8Literal L>
-consteval std::string_view operator""_cp() {
-    return std::string_view(cp1251::kEncoded<L>.bytes, cp1251::kEncoded<L>.size);
+// "текст"_cp: the Windows-1251 bytes of a UTF-8 literal, zero-terminated, made at compile time
+// (kEncoded is a constant; the operator only points at it). The character-pack form of a literal
+// operator template is an extension of GCC and clang; clang 14 does not always evaluate a
+// consteval one at compile time, so this one is constexpr.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wgnu-string-literal-operator-template"
+#endif
+template <typename Char, Char... Utf8>
+constexpr std::string_view operator""_cp() {
+    static_assert(std::is_same_v<Char, char>, "_cp takes narrow (UTF-8) literals");
+    return std::string_view(cp1251::kEncoded<Utf8...>.bytes, cp1251::kEncoded<Utf8...>.size);
 }
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 
 }  // namespace levrano

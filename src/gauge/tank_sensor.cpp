@@ -90,7 +90,14 @@ int ReadBody(ICPort* port, FrameBuffer& frame) {
     }
 }
 
-int FrameAddress(const FrameBuffer& frame) { return (frame[3] - 0x30) * 10 + (frame[4] - 0x30); }
+bool IsDecimalDigit(std::uint8_t c) { return c >= '0' && c <= '9'; }
+
+// The address in positions 3-4; -1 unless both are decimal digits, so that no other byte pair
+// (such as "(" and 0x85, which the plain formula reads as 5) passes for an address.
+int FrameAddress(const FrameBuffer& frame) {
+    if (!IsDecimalDigit(frame[3]) || !IsDecimalDigit(frame[4])) return -1;
+    return (frame[3] - 0x30) * 10 + (frame[4] - 0x30);
+}
 
 // The decimal integer at 1-based character position `first`, `length` characters long: an
 // optional sign, then digits up to the first other character; no digit reads as 0.

@@ -16,6 +16,16 @@ namespace {
 constexpr std::size_t kReadBlock = 64 * 1024;
 constexpr int kTemporaryNameAttempts = 100;
 
+std::atomic<TReplaceFaultHook> g_faultHook{nullptr};
+
+// Whether a test wants this step to fail; the failure then looks like an I/O error.
+bool FaultInjected(TReplaceStep step) {
+    const TReplaceFaultHook hook = g_faultHook.load();
+    if (!hook || !hook(step)) return false;
+    errno = EIO;
+    return true;
+}
+
 class TFileDescriptor {
 public:
     explicit TFileDescriptor(int fd = -1) : fd_(fd) {}
@@ -65,6 +75,7 @@ bool CreateTemporaryFile(const std::string& target, TFileDescriptor& file, std::
     const std::string folder = FolderOf(target);
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         name = TemporaryName(folder);
+        if (FaultInjected(TReplaceStep::Create)) return false;
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno == EEXIST) continue;
         if (fd < 0) return false;
@@ -83,7 +94,7 @@ bool CreateTemporaryFile(const std::string& target, TFileDescriptor& file, std::
 // Step 2: every byte of the content.
 bool WriteAll(const TFileDescriptor& file, std::string_view content) {
     while (!content.empty()) {
-        const ssize_t written = ::write(file.Get(), content.data(), content.size());
+        const ssize_t written = FaultInjected(TReplaceStep::Write) ? -1 : ::write(file.Get(), content.data(), content.size());
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) return false;
         content.remove_prefix(static_cast<std::size_t>(written));
@@ -93,13 +104,13 @@ bool WriteAll(const TFileDescriptor& file, std::string_view content) {
 
 // Step 3: the content is on disk before the name points at it.
 bool SyncAndClose(TFileDescriptor& file) {
-    const bool synced = ::fsync(file.Get()) == 0;
+    const bool synced = !FaultInjected(TReplaceStep::Sync) && ::fsync(file.Get()) == 0;
     return file.Close() && synced;
 }
 
 // Step 4: the switch from the old content to the new one, atomic for every reader.
 bool RenameOver(const std::string& temporary, const std::string& target) {
-    return ::rename(temporary.c_str(), target.c_str()) == 0;
+    return !FaultInjected(TReplaceStep::Rename) && ::rename(temporary.c_str(), target.c_str()) == 0;
 }
 
 // Step 5: makes the rename itself durable. The new content is already in place, so a folder
@@ -126,6 +137,8 @@ bool ReadAll(const TFileDescriptor& file, std::size_t sizeHint, std::string& con
 }
 
 }  // namespace
+
+void SetReplaceFaultHook(TReplaceFaultHook hook) { g_faultHook.store(hook); }
 
 bool ReadWholeFile(const std::string& path, std::string& content, int& error) {
     content.clear();

@@ -14,4 +14,12 @@ bool ReadWholeFile(const std::string& path, std::string& content, int& error);
 // is then untouched and no temporary file remains.
 bool ReplaceFile(const std::string& path, std::string_view content);
 
+// The steps of ReplaceFile that can fail, in order.
+enum class TReplaceStep { Create, Write, Sync, Rename };
+
+// A seam for tests of interrupted saves: while a hook is set it is asked before each step, and a
+// true answer makes that step fail as its system call would. None is set by default.
+using TReplaceFaultHook = bool (*)(TReplaceStep step);
+void SetReplaceFaultHook(TReplaceFaultHook hook);
+
 }  // namespace levrano

@@ -380,7 +380,7 @@ private:
         if (IsBlank(c)) return rsBetweenTags;
         if (c == '<') return rsAfterLess;
         if (c == '/') return rsClosingTag;
-        return rsTagName;
+        return TagNameStart(c);
     }
 
     TReaderState AfterLess(unsigned char c) {
@@ -389,7 +389,16 @@ private:
             return rsDeclaration;
         }
         if (c == '/') return rsClosingTag;
-        return rsTagName;
+        return TagNameStart(c);
+    }
+
+    // A tag name's first byte is taken without the name test, except the bytes that could never
+    // be read back as that name once written: ">" would end the closing tag that repeats it, and
+    // "!" or "?" after the "<" the writer puts first would open a declaration.
+    TReaderState TagNameStart(unsigned char c) {
+        if (c != '>' && c != '!' && c != '?') return rsTagName;
+        StartToken();
+        return Fault(xfBadNameChar);
     }
 
     TReaderState Declaration(unsigned char c) {

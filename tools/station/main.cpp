@@ -15,6 +15,7 @@
 #include "common/refcounted.h"
 #include "host/module.h"
 #include "station/options.h"
+#include "station/state_log.h"
 #include "station/station_host.h"
 #include "station/tank_table.h"
 
@@ -63,6 +64,7 @@ int Run(const Options& options, QCoreApplication& app) {
     QuitOnStopSignals(app);
     const std::vector<TankRecord> tanks = StationTankList(options);
     TankTable table(tanks, std::cout, isatty(STDOUT_FILENO) == 1);
+    StateLog stateLog(options.stateLog);
     const auto station = IntfPtr<StationApplication>::Adopt(NewCounted<StationApplication>(
         tanks, options.calibrations, options.ports,
         [&table](const std::string& notice) {
@@ -88,8 +90,10 @@ int Run(const Options& options, QCoreApplication& app) {
     const auto listener = IntfPtr<StationGaugeListener>::Adopt(NewCounted<StationGaugeListener>([&](IInterface* gauge) {
         for (const auto& g : station->Gauges()) {
             if (g.identity != gauge) continue;
-            table.Update(g.tank, IntfPtr<ITankState>::Adopt(g.gauge->GetState()).get());
+            const auto state = IntfPtr<ITankState>::Adopt(g.gauge->GetState());
+            table.Update(g.tank, state.get());
             table.Show();
+            stateLog.Published(tanks[g.tank].number, state.get());
         }
     }));
     for (const auto& g : station->Gauges()) {
@@ -106,6 +110,7 @@ int Run(const Options& options, QCoreApplication& app) {
     for (const auto& g : station->Gauges()) g.gauge->RemoveListener(listener.get());
     station->ReleaseModuleObjects();
     module.Reset();
+    stateLog.Stopped();
     std::cout << "stopped" << std::endl;
     return 0;
 }

@@ -70,6 +70,8 @@ Options ParseOptions(const std::vector<std::string>& args, const std::string& de
         } else if (option == "--calibration") {
             const std::string& setting = value();
             WithOption(option, [&] { o.calibrations.Add(setting); });
+        } else if (option == "--log-states") {
+            o.stateLog = value();
         } else if (option == "--duration") {
             o.duration = Seconds(value());
         } else {
@@ -114,6 +116,11 @@ Options:
                          cylinder:D,L   horizontal cylinder, diameter D and length L in
                                         metres: V = L (r² acos((r-h)/r) - (r-h) √(2rh-h²))
   --duration S         stop by itself after S seconds
+  --log-states FILE    write every state the module publishes to FILE, one line each:
+                       monotonic clock in microseconds, tank number, status code, then
+                       level, volume, water level, water volume, density, temperature
+                       and mass with every digit; "<microseconds> stopped" after a clean
+                       stop
   --module FILE        the module library [)" +
            defaultModule + R"(]
   --help, -h           print this text

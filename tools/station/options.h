@@ -20,6 +20,7 @@ struct Options {
     serial::PortMap ports;
     CalibrationTable calibrations;
     std::optional<double> duration;     // seconds; none: until interrupted
+    std::string stateLog;               // --log-states FILE: every published state, for programs
     bool help = false;
 };
 
