@@ -6,13 +6,11 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "host-kit/firebird_client.h"
+
 namespace levrano::test {
 
 namespace {
-
-void Check(const ISC_STATUS* status, const std::string& what) {
-    if (status[0] == 1 && status[1] != 0) throw std::runtime_error(what + ": " + FirebirdStatusText(status));
-}
 
 std::string MakeTempFolder() {
     const char* base = std::getenv("TMPDIR");
@@ -21,26 +19,13 @@ std::string MakeTempFolder() {
     return pattern;
 }
 
-// Parameters of a host's attachment: the server's administrator and Windows-1251 texts.
-std::string AttachParameters() {
-    std::string dpb(1, static_cast<char>(isc_dpb_version1));
-    auto add = [&dpb](char tag, const std::string& value) {
-        dpb += tag;
-        dpb += static_cast<char>(value.size());
-        dpb += value;
-    };
-    add(isc_dpb_user_name, "SYSDBA");
-    add(isc_dpb_lc_ctype, "WIN1251");
-    return dpb;
-}
-
 // A statement in its own transaction; the statement handle stays with the caller.
 class Transaction {
 public:
     explicit Transaction(isc_db_handle* database) {
         ISC_STATUS_ARRAY status;
         isc_start_transaction(status, &handle_, 1, database, 0, nullptr);
-        Check(status, "start transaction");
+        host_kit::CheckFirebirdStatus(status, "start transaction");
     }
     ~Transaction() {
         if (handle_ == 0) return;
@@ -50,7 +35,7 @@ public:
     void Commit() {
         ISC_STATUS_ARRAY status;
         isc_commit_transaction(status, &handle_);
-        Check(status, "commit");
+        host_kit::CheckFirebirdStatus(status, "commit");
     }
     isc_tr_handle* Handle() { return &handle_; }
 
@@ -60,17 +45,6 @@ private:
 
 }  // namespace
 
-std::string FirebirdStatusText(const std::intptr_t* status) {
-    std::string text;
-    char line[1024];
-    const ISC_STATUS* cursor = status;
-    while (fb_interpret(line, sizeof line, &cursor) > 0) {
-        if (!text.empty()) text += "\n";
-        text += line;
-    }
-    return text;
-}
-
 FirebirdDatabase::FirebirdDatabase(const std::vector<std::string>& setup)
     : folder_(MakeTempFolder()), path_(folder_ + "/station.fdb") {
     ISC_STATUS_ARRAY status;
@@ -79,13 +53,13 @@ FirebirdDatabase::FirebirdDatabase(const std::vector<std::string>& setup)
     const std::string create =
         "create database '" + path_ + "' user 'SYSDBA' page_size 8192 default character set WIN1251";
     isc_dsql_execute_immediate(status, &created, &none, 0, create.c_str(), SQL_DIALECT_V6, nullptr);
-    Check(status, "create database " + path_);
+    host_kit::CheckFirebirdStatus(status, "create database " + path_);
     isc_detach_database(status, &created);
-    Check(status, "detach after creation");
+    host_kit::CheckFirebirdStatus(status, "detach after creation");
 
-    const std::string dpb = AttachParameters();
+    const std::string dpb = host_kit::AttachParameters("SYSDBA", "");
     isc_attach_database(status, 0, path_.c_str(), &handle_, static_cast<short>(dpb.size()), dpb.data());
-    Check(status, "attach " + path_);
+    host_kit::CheckFirebirdStatus(status, "attach " + path_);
     for (const std::string& sql : setup) Execute(sql);
 }
 
@@ -100,7 +74,7 @@ void FirebirdDatabase::Execute(const std::string& sql) {
     Transaction transaction(&handle_);
     ISC_STATUS_ARRAY status;
     isc_dsql_execute_immediate(status, &handle_, transaction.Handle(), 0, sql.c_str(), SQL_DIALECT_V6, nullptr);
-    Check(status, sql);
+    host_kit::CheckFirebirdStatus(status, sql);
     transaction.Commit();
 }
 
@@ -109,7 +83,7 @@ std::int64_t FirebirdDatabase::QueryInteger(const std::string& sql) {
     ISC_STATUS_ARRAY status;
     isc_stmt_handle statement = 0;
     isc_dsql_alloc_statement2(status, &handle_, &statement);
-    Check(status, "allocate statement");
+    host_kit::CheckFirebirdStatus(status, "allocate statement");
 
     alignas(XSQLDA) char storage[XSQLDA_LENGTH(1)] = {};
     auto* output = reinterpret_cast<XSQLDA*>(storage);
@@ -118,16 +92,16 @@ std::int64_t FirebirdDatabase::QueryInteger(const std::string& sql) {
     ISC_INT64 value = 0;
     short indicator = 0;
     isc_dsql_prepare(status, transaction.Handle(), &statement, 0, sql.c_str(), SQL_DIALECT_V6, output);
-    Check(status, sql);
+    host_kit::CheckFirebirdStatus(status, sql);
     output->sqlvar[0].sqltype = SQL_INT64 + 1;
     output->sqlvar[0].sqlscale = 0;
     output->sqlvar[0].sqllen = sizeof value;
     output->sqlvar[0].sqldata = reinterpret_cast<char*>(&value);
     output->sqlvar[0].sqlind = &indicator;
     isc_dsql_execute(status, transaction.Handle(), &statement, SQL_DIALECT_V6, nullptr);
-    Check(status, sql);
+    host_kit::CheckFirebirdStatus(status, sql);
     const ISC_STATUS fetched = isc_dsql_fetch(status, &statement, SQL_DIALECT_V6, output);
-    if (fetched != 0) Check(status, sql);
+    if (fetched != 0) host_kit::CheckFirebirdStatus(status, sql);
     isc_dsql_free_statement(status, &statement, DSQL_drop);
     if (fetched != 0) throw std::runtime_error(sql + ": no row");
     return indicator == -1 ? 0 : value;
@@ -138,11 +112,11 @@ void FirebirdDatabase::StoreIntegerArray(const std::string& table, const std::st
     ISC_STATUS_ARRAY status;
     ISC_ARRAY_DESC bounds;
     isc_array_lookup_bounds(status, &handle_, transaction.Handle(), table.c_str(), column.c_str(), &bounds);
-    Check(status, "array bounds of " + table + "." + column);
+    host_kit::CheckFirebirdStatus(status, "array bounds of " + table + "." + column);
     ISC_QUAD id{};
     ISC_LONG length = static_cast<ISC_LONG>(values.size() * sizeof(int));
     isc_array_put_slice(status, &handle_, transaction.Handle(), &id, &bounds, values.data(), &length);
-    Check(status, "array slice of " + table + "." + column);
+    host_kit::CheckFirebirdStatus(status, "array slice of " + table + "." + column);
 
     alignas(XSQLDA) char storage[XSQLDA_LENGTH(1)] = {};
     auto* input = reinterpret_cast<XSQLDA*>(storage);
@@ -153,7 +127,7 @@ void FirebirdDatabase::StoreIntegerArray(const std::string& table, const std::st
     input->sqlvar[0].sqldata = reinterpret_cast<char*>(&id);
     const std::string update = "update " + table + " set " + column + " = ?";
     isc_dsql_execute_immediate(status, &handle_, transaction.Handle(), 0, update.c_str(), SQL_DIALECT_V6, input);
-    Check(status, update);
+    host_kit::CheckFirebirdStatus(status, update);
     transaction.Commit();
 }
 

@@ -34,7 +34,4 @@ private:
     std::uint32_t handle_ = 0;
 };
 
-// The server's text for a status vector, lines joined by "\n".
-std::string FirebirdStatusText(const std::intptr_t* status);
-
 }  // namespace levrano::test

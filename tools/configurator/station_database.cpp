@@ -6,45 +6,17 @@
 #include <utility>
 
 #include "common/cp1251.h"
+#include "host-kit/firebird_client.h"
 
 namespace levrano::configurator {
 
 namespace {
-
-std::string StatusText(const ISC_STATUS* status) {
-    std::string text;
-    char line[1024];
-    const ISC_STATUS* cursor = status;
-    while (fb_interpret(line, sizeof line, &cursor) > 0) {
-        if (!text.empty()) text += "\n";
-        text += line;
-    }
-    return text;
-}
-
-void Check(const ISC_STATUS* status, const std::string& what) {
-    if (status[0] == 1 && status[1] != 0) throw std::runtime_error(what + ": " + StatusText(status));
-}
 
 // A text inside single quotes in SQL.
 std::string Literal(const std::string& text) {
     std::string quoted = "'";
     for (char c : text) quoted += c == '\'' ? std::string("''") : std::string(1, c);
     return quoted + "'";
-}
-
-std::string AttachParameters(const TConnection& connection) {
-    std::string dpb(1, static_cast<char>(isc_dpb_version1));
-    const auto add = [&dpb](char tag, const std::string& value) {
-        if (value.size() > 255) throw std::runtime_error("database parameter too long: " + value);
-        dpb += tag;
-        dpb += static_cast<char>(value.size());
-        dpb += value;
-    };
-    add(isc_dpb_user_name, connection.user);
-    if (!connection.password.empty()) add(isc_dpb_password, connection.password);
-    add(isc_dpb_lc_ctype, "WIN1251");
-    return dpb;
 }
 
 // The file itself; the attachment that creation leaves uses no connection character set, so it
@@ -57,9 +29,9 @@ void CreateDatabaseFile(const TConnection& connection) {
     isc_db_handle created = 0;
     isc_tr_handle none = 0;
     isc_dsql_execute_immediate(status, &created, &none, 0, sql.c_str(), SQL_DIALECT_V6, nullptr);
-    Check(status, "cannot create " + connection.database);
+    host_kit::CheckFirebirdStatus(status, "cannot create " + connection.database);
     isc_detach_database(status, &created);
-    Check(status, "cannot close " + connection.database + " after creating it");
+    host_kit::CheckFirebirdStatus(status, "cannot close " + connection.database + " after creating it");
 }
 
 std::vector<std::string> StationSchema() {
@@ -76,11 +48,11 @@ std::vector<std::string> StationSchema() {
 }  // namespace
 
 TStationDatabase TStationDatabase::Attach(const TConnection& connection) {
-    const std::string dpb = AttachParameters(connection);
+    const std::string dpb = host_kit::AttachParameters(connection.user, connection.password);
     ISC_STATUS_ARRAY status;
     isc_db_handle handle = 0;
     isc_attach_database(status, 0, connection.database.c_str(), &handle, static_cast<short>(dpb.size()), dpb.data());
-    Check(status, "cannot attach " + connection.database);
+    host_kit::CheckFirebirdStatus(status, "cannot attach " + connection.database);
     return TStationDatabase(handle);
 }
 
@@ -108,15 +80,15 @@ void TStationDatabase::Execute(const std::string& sql) {
     isc_db_handle database = handle_;
     isc_tr_handle transaction = 0;
     isc_start_transaction(status, &transaction, 1, &database, 0, nullptr);
-    Check(status, "cannot start a transaction");
+    host_kit::CheckFirebirdStatus(status, "cannot start a transaction");
     isc_dsql_execute_immediate(status, &database, &transaction, 0, sql.c_str(), SQL_DIALECT_V6, nullptr);
     if (status[0] == 1 && status[1] != 0) {
-        const std::string failure = StatusText(status);
+        const std::string failure = host_kit::FirebirdStatusText(status);
         isc_rollback_transaction(status, &transaction);
         throw std::runtime_error(sql + ": " + failure);
     }
     isc_commit_transaction(status, &transaction);
-    Check(status, "cannot commit " + sql);
+    host_kit::CheckFirebirdStatus(status, "cannot commit " + sql);
 }
 
 }  // namespace levrano::configurator

@@ -10,7 +10,7 @@
 
 #include "common/exception.h"
 #include "db_session.h"
-#include "locale_scope.h"
+#include "support/locale_scope.h"
 
 namespace levrano::test {
 namespace {

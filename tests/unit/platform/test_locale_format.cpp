@@ -7,18 +7,10 @@
 
 #include "platform/locale_format.h"
 #include "platform/qt_text.h"
+#include "support/locale_scope.h"
 
 namespace levrano {
 namespace {
-
-class DefaultLocale {
-public:
-    explicit DefaultLocale(const QLocale& locale) { QLocale::setDefault(locale); }
-    ~DefaultLocale() { QLocale::setDefault(saved_); }
-
-private:
-    QLocale saved_;
-};
 
 std::string QtFormatted(const TDateTimeParts& p) {
     const QLocale locale;
@@ -34,14 +26,14 @@ TEST(LocaleDateTime, FormatsAsTheLocaleDoes) {
         {true, 1858, 11, 17, 23, 59, 1, 0}, {true, 9999, 12, 31, 13, 1, 2, 0}, {true, 2024, 2, 29, 11, 59, 59, 0},
     };
     for (const char* name : {"C", "ru_RU", "en_US", "de_DE", "ja_JP", "ar_EG", "fr_CA"}) {
-        const DefaultLocale scope{QLocale(QString::fromLatin1(name))};
+        const test::LocaleScope scope{QLocale(QString::fromLatin1(name))};
         for (const TDateTimeParts& v : values)
             EXPECT_EQ(QtFormatted(v), FormatLocaleDateTime(v)) << name << ' ' << v.Year << '-' << v.Month << '-' << v.Day;
     }
 }
 
 TEST(LocaleDateTime, RussianLocaleGivesDayMonthYearAndTwentyFourHours) {
-    const DefaultLocale scope{QLocale(QLocale::Russian, QLocale::Russia)};
+    const test::LocaleScope scope{QLocale(QLocale::Russian, QLocale::Russia)};
     EXPECT_EQ("11.12.2026 09:05:07", FormatLocaleDateTime({true, 2026, 12, 11, 9, 5, 7, 0}));
 }
 
