@@ -123,10 +123,10 @@ struct ProbeBuilder {
 
 }  // namespace
 
-std::vector<ProbeSettings> ParseProbe(const std::string& spec) {
-    const std::string context = "--probe " + spec;
-    const std::size_t colon = spec.find(':');
-    const std::string addresses = spec.substr(0, colon);
+std::vector<ProbeSettings> ParseProbe(const std::string& argument) {
+    const std::string context = "--probe " + argument;
+    const std::size_t colon = argument.find(':');
+    const std::string addresses = argument.substr(0, colon);
     const std::size_t dash = addresses.find('-');
     const int first = Integer(context, addresses.substr(0, dash), 1, 99);
     const int last = dash == std::string::npos ? first : Integer(context, addresses.substr(dash + 1), first, 99);
@@ -134,7 +134,7 @@ std::vector<ProbeSettings> ParseProbe(const std::string& spec) {
     ProbeBuilder builder;
     builder.context = context;
     if (colon != std::string::npos) {
-        for (const std::string& setting : Split(spec.substr(colon + 1), ',')) {
+        for (const std::string& setting : Split(argument.substr(colon + 1), ',')) {
             const std::size_t equals = setting.find('=');
             builder.Apply(setting.substr(0, equals),
                           equals == std::string::npos ? std::nullopt : std::optional(setting.substr(equals + 1)));
@@ -175,7 +175,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string HelpText() {
-    return R"(Usage: levrano-gauge-sim [OPTIONS] --probe SPEC [--probe SPEC ...]
+    return R"(Usage: levrano-gauge-sim [OPTIONS] --probe PROBE [--probe PROBE ...]
 
 Simulates Levrano tank gauge probes on a serial line. Without --device it opens a
 pseudo-terminal and prints the path of its slave on standard output (connect the
@@ -184,7 +184,7 @@ until it is interrupted (Ctrl-C or SIGTERM), then prints each probe's counters o
 standard error.
 
 Options:
-  --probe SPEC     one probe, or a range of probes with the same settings:
+  --probe PROBE    one probe, or a range of probes with the same settings:
                    ADDRESS[-LAST][:SETTING,SETTING,...], addresses 1 to 99
   --mode FORMAT    frame format: 9600N8 (default), 9600E7 or 9600O7; every byte
                    takes start + data + parity + stop bits at the baud rate. In 7-bit

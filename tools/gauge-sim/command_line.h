@@ -21,7 +21,7 @@ struct CommandLine {
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 // One probe option's text, "ADDRESS[-LAST][:SETTING,...]", as probes (one per address).
-std::vector<ProbeSettings> ParseProbe(const std::string& spec);
+std::vector<ProbeSettings> ParseProbe(const std::string& argument);
 
 // What --help prints.
 std::string HelpText();
