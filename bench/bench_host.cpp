@@ -131,14 +131,6 @@ std::size_t RecordingPort::LevelRequestCount() const {
 
 // ---- Host objects -------------------------------------------------------------------------------
 
-void GaugeListener::StateChanged(IInterface* gauge) {
-    try {
-        changed_(gauge);
-    } catch (...) {
-        // Nothing goes back into the module.
-    }
-}
-
 BenchApplication::BenchApplication(int tanks, ICPort* port)
     : tanks_(IntfPtr<ITanks>::Adopt(NewCounted<BenchTanks>(tanks))),
       port_(IntfPtr<ICPortProvider>::Adopt(NewCounted<serial::TermiosPortProvider>(IntfPtr<ICPort>::Borrow(port)))) {}
@@ -214,7 +206,7 @@ BenchStation::~BenchStation() {
     module_.Reset();
 }
 
-void BenchStation::Listen(IntfPtr<GaugeListener> listener) {
+void BenchStation::Listen(IntfPtr<host_kit::GaugeListener> listener) {
     listener_ = std::move(listener);
     for (const auto& gauge : Gauges()) gauge->AddListener(listener_.get());
 }

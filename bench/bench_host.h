@@ -43,16 +43,6 @@ private:
     std::vector<Request> levelRequests_;
 };
 
-// Tells the host's callback about every StateChanged (on the event loop's thread).
-class GaugeListener : public host_kit::HostObject<ITankGaugeListener> {
-public:
-    explicit GaugeListener(std::function<void(IInterface* gauge)> changed) : changed_(std::move(changed)) {}
-    void StateChanged(IInterface* gauge) override;
-
-private:
-    const std::function<void(IInterface*)> changed_;
-};
-
 // The operator application: tanks 1..N (identifier and number alike, 10 volume units per level
 // unit), port 1, the gauges the module registers and its application listeners.
 class BenchApplication : public host_kit::OperatorApplicationBase {
@@ -103,7 +93,7 @@ public:
     const LoadCost& Load() const { return load_; }
     const std::vector<IntfPtr<ITankGauge>>& Gauges() const { return application_->Gauges(); }
     // Registers a listener with every gauge (removed again by the destructor).
-    void Listen(IntfPtr<GaugeListener> listener);
+    void Listen(IntfPtr<host_kit::GaugeListener> listener);
     void Start() { application_->FireStart(); }
 
     // The status code of a gauge's current state (0: valid).
@@ -113,7 +103,7 @@ public:
 private:
     IntfPtr<BenchApplication> application_;
     IntfPtr<IInterface> module_;
-    IntfPtr<GaugeListener> listener_;
+    IntfPtr<host_kit::GaugeListener> listener_;
     LoadCost load_;
 };
 

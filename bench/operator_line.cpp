@@ -156,7 +156,7 @@ std::vector<double> PublicationLatencies(int changes) {
 
     BenchStation station({1, "9600N8", kTimeoutMs, 0}, port.get());
     std::vector<Clock::time_point> told;
-    station.Listen(IntfPtr<GaugeListener>::Adopt(NewCounted<GaugeListener>([&](IInterface*) { told.push_back(Clock::now()); })));
+    station.Listen(IntfPtr<host_kit::GaugeListener>::Adopt(NewCounted<host_kit::GaugeListener>([&](IInterface*) { told.push_back(Clock::now()); })));
     station.Start();
     RunUntil([&] { return !told.empty() && station.StatusCode(0) == 0; }, milliseconds(10'000), "the first reading");
 
@@ -213,7 +213,7 @@ CpuFigures PollingCpu(std::chrono::seconds span) {
     const IntfPtr<RecordingPort> port = OpenPort(sim.Slave());
     BenchStation station({10, "9600N8", kTimeoutMs, 0}, port.get());
     double changes = 0;
-    station.Listen(IntfPtr<GaugeListener>::Adopt(NewCounted<GaugeListener>([&](IInterface* gauge) {
+    station.Listen(IntfPtr<host_kit::GaugeListener>::Adopt(NewCounted<host_kit::GaugeListener>([&](IInterface* gauge) {
         ++changes;
         const auto state = IntfPtr<IInterface>::Borrow(gauge).Query<ITankGauge>();
         if (state) IntfPtr<ITankState>::Adopt(state->GetState());

@@ -139,7 +139,8 @@ double LooseTextToDouble(std::string_view text) {
             break;
         }
     }
-    number += "e" + std::to_string(exponent);
+    number += 'e';
+    number += std::to_string(exponent);
     double value = 0.0;
     const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
     if (result.ec == std::errc::result_out_of_range) {

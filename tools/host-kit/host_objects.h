@@ -5,6 +5,9 @@
 // NewCounted (src/common/refcounted.h) or `new` followed by AddRef.
 #pragma once
 
+#include <functional>
+#include <utility>
+
 #include "common/refcounted.h"
 #include "host/OperatorIntf.h"
 
@@ -13,6 +16,22 @@ namespace levrano::host_kit {
 // Reference counting for one interface I, as the module's own objects have it.
 template <typename I>
 using HostObject = RefCounted<I>;
+
+// A gauge listener that calls back with the gauge whose state changed (on the event loop's
+// thread); nothing the callback throws goes back into the module.
+class GaugeListener : public HostObject<ITankGaugeListener> {
+public:
+    explicit GaugeListener(std::function<void(IInterface* gauge)> changed) : changed_(std::move(changed)) {}
+    void StateChanged(IInterface* gauge) override {
+        try {
+            changed_(gauge);
+        } catch (...) {
+        }
+    }
+
+private:
+    const std::function<void(IInterface*)> changed_;
+};
 
 // One tank: implement GetTankId, GetNumber and LevelToVolume.
 class TankBase : public HostObject<ITank> {

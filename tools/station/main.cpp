@@ -87,7 +87,7 @@ int Run(const Options& options, QCoreApplication& app) {
         return 1;
     }
 
-    const auto listener = IntfPtr<StationGaugeListener>::Adopt(NewCounted<StationGaugeListener>([&](IInterface* gauge) {
+    const auto listener = IntfPtr<host_kit::GaugeListener>::Adopt(NewCounted<host_kit::GaugeListener>([&](IInterface* gauge) {
         for (const auto& g : station->Gauges()) {
             if (g.identity != gauge) continue;
             const auto state = IntfPtr<ITankState>::Adopt(g.gauge->GetState());

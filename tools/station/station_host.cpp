@@ -28,14 +28,6 @@ IInterface* StationTanks::GetItem(std::int32_t index) {
     return IntfPtr<ITank>(tanks_[static_cast<std::size_t>(index)]).Detach();
 }
 
-void StationGaugeListener::StateChanged(IInterface* gauge) {
-    // Called from the module: nothing may go back across.
-    try {
-        changed_(gauge);
-    } catch (...) {
-    }
-}
-
 StationApplication::StationApplication(const std::vector<TankRecord>& tanks, const CalibrationTable& calibrations,
                                        serial::PortMap ports, NoticeHandler notice, ProblemHandler problem)
     : ports_(std::move(ports)), notice_(std::move(notice)), problem_(std::move(problem)) {

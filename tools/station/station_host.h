@@ -43,16 +43,6 @@ private:
     const std::vector<IntfPtr<ITank>> tanks_;
 };
 
-// Calls back with the gauge whose state changed (on the event loop's thread).
-class StationGaugeListener : public host_kit::HostObject<ITankGaugeListener> {
-public:
-    explicit StationGaugeListener(std::function<void(IInterface* gauge)> changed) : changed_(std::move(changed)) {}
-    void StateChanged(IInterface* gauge) override;
-
-private:
-    const std::function<void(IInterface*)> changed_;
-};
-
 class StationApplication : public host_kit::OperatorApplicationBase {
 public:
     using NoticeHandler = std::function<void(const std::string& text)>;  // Windows-1251
