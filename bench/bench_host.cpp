@@ -135,17 +135,9 @@ BenchApplication::BenchApplication(int tanks, ICPort* port)
     : tanks_(IntfPtr<ITanks>::Adopt(NewCounted<BenchTanks>(tanks))),
       port_(IntfPtr<ICPortProvider>::Adopt(NewCounted<serial::TermiosPortProvider>(IntfPtr<ICPort>::Borrow(port)))) {}
 
-void BenchApplication::FireStart() {
-    for (const auto& listener : std::vector(listeners_)) listener->OnStart(this);
-}
-
-void BenchApplication::FireStop() {
-    for (const auto& listener : std::vector(listeners_)) listener->OnStop(this);
-}
-
 void BenchApplication::ReleaseModuleObjects() {
     gauges_.clear();
-    listeners_.clear();
+    ReleaseListeners();
 }
 
 IEntry* BenchApplication::CreateEntry(const char*) {
@@ -166,10 +158,6 @@ void BenchApplication::RegisterService(IInterface* service, ITank*, GUID iid) {
 IInterface* BenchApplication::GetService(std::int32_t, GUID iid, std::int32_t number) {
     if (!(iid == IID_ICPortProvider) || number != 1) return nullptr;
     return IntfPtr<ICPortProvider>(port_).Detach();
-}
-
-void BenchApplication::AddListener(IApplicationListener* listener) {
-    listeners_.push_back(IntfPtr<IApplicationListener>::Borrow(listener));
 }
 
 // ---- BenchStation -------------------------------------------------------------------------------

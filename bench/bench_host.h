@@ -50,21 +50,17 @@ public:
     BenchApplication(int tanks, ICPort* port);
 
     const std::vector<IntfPtr<ITankGauge>>& Gauges() const { return gauges_; }
-    void FireStart();
-    void FireStop();
     void ReleaseModuleObjects();
 
     IEntry* CreateEntry(const char* text) override;
     ITanks* GetTanks() override;
     void RegisterService(IInterface* service, ITank* tank, GUID iid) override;
     IInterface* GetService(std::int32_t owner, GUID iid, std::int32_t number) override;
-    void AddListener(IApplicationListener* listener) override;
 
 private:
     IntfPtr<ITanks> tanks_;
     IntfPtr<ICPortProvider> port_;
     std::vector<IntfPtr<ITankGauge>> gauges_;
-    std::vector<IntfPtr<IApplicationListener>> listeners_;
 };
 
 // What one LoadModule call cost.

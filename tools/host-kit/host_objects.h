@@ -7,7 +7,9 @@
 
 #include <functional>
 #include <utility>
+#include <vector>
 
+#include "common/intf_ptr.h"
 #include "common/refcounted.h"
 #include "host/OperatorIntf.h"
 
@@ -90,6 +92,24 @@ public:
     void AppReserved9() override {}
     void AppReserved10() override {}
     void AppReserved11() override {}
+
+    // The module's application listeners, told of the host's start and stop events.
+    void AddListener(IApplicationListener* listener) override {
+        if (listener) listeners_.push_back(IntfPtr<IApplicationListener>::Borrow(listener));
+    }
+    // A copy is walked, so that a listener may register or go during the event.
+    void FireStart() {
+        for (const auto& listener : std::vector(listeners_)) listener->OnStart(this);
+    }
+    void FireStop() {
+        for (const auto& listener : std::vector(listeners_)) listener->OnStop(this);
+    }
+
+protected:
+    void ReleaseListeners() { listeners_.clear(); }
+
+private:
+    std::vector<IntfPtr<IApplicationListener>> listeners_;
 };
 
 // The observer of one LoadModule call: implement BeginLoad, EndLoad and LoadFailed.

@@ -36,17 +36,9 @@ StationApplication::StationApplication(const std::vector<TankRecord>& tanks, con
     tankList_ = IntfPtr<ITanks>::Adopt(NewCounted<StationTanks>(tanks_));
 }
 
-void StationApplication::FireStart() {
-    for (const auto& listener : std::vector(listeners_)) listener->OnStart(this);
-}
-
-void StationApplication::FireStop() {
-    for (const auto& listener : std::vector(listeners_)) listener->OnStop(this);
-}
-
 void StationApplication::ReleaseModuleObjects() {
     gauges_.clear();
-    listeners_.clear();
+    ReleaseListeners();
 }
 
 IEntry* StationApplication::CreateEntry(const char* text) {
@@ -87,10 +79,6 @@ IInterface* StationApplication::GetService(std::int32_t, GUID iid, std::int32_t 
         providers_.erase(number);
         return nullptr;
     }
-}
-
-void StationApplication::AddListener(IApplicationListener* listener) {
-    if (listener) listeners_.push_back(IntfPtr<IApplicationListener>::Borrow(listener));
 }
 
 void StationLoadObserver::LoadFailed(const char* text) {

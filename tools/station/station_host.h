@@ -59,9 +59,6 @@ public:
     };
     const std::vector<Gauge>& Gauges() const { return gauges_; }
 
-    // The host's application events, to every registered listener.
-    void FireStart();
-    void FireStop();
     // Drops the gauges and listeners the module handed over (after the stop event).
     void ReleaseModuleObjects();
 
@@ -70,7 +67,6 @@ public:
     void RegisterService(IInterface* service, ITank* tank, GUID iid) override;
     // The provider of a port number mapped by --port, opened at the first request.
     IInterface* GetService(std::int32_t owner, GUID iid, std::int32_t number) override;
-    void AddListener(IApplicationListener* listener) override;
 
 private:
     std::vector<IntfPtr<ITank>> tanks_;
@@ -80,7 +76,6 @@ private:
     const NoticeHandler notice_;
     const ProblemHandler problem_;
     std::vector<Gauge> gauges_;
-    std::vector<IntfPtr<IApplicationListener>> listeners_;
 };
 
 // The observer of the one LoadModule call: what failed, if anything.
